@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// Absolute path of a file in tests/fixtures.
+QString fixturePath(const QString &name);
