@@ -1,0 +1,102 @@
+#include "AppBundle.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <plist/plist.h>
+
+#include <cstdlib>
+#include <limits>
+#include <memory>
+
+namespace {
+
+struct PlistDeleter
+{
+    void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPointer = std::unique_ptr<void, PlistDeleter>;
+
+PlistPointer readPropertyList(const QString &filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
+        return {};
+    plist_t root = nullptr;
+    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
+    return PlistPointer(root);
+}
+
+QVariant scalarValue(plist_t node)
+{
+    switch (plist_get_node_type(node)) {
+    case PLIST_STRING: {
+        char *text = nullptr;
+        plist_get_string_val(node, &text);
+        const QString value = QString::fromUtf8(text);
+        std::free(text);
+        return value;
+    }
+    case PLIST_UINT: {
+        uint64_t value = 0;
+        plist_get_uint_val(node, &value);
+        // Negative integers are kept in two's complement.
+        return QVariant::fromValue(qint64(value));
+    }
+    case PLIST_BOOLEAN: {
+        uint8_t value = 0;
+        plist_get_bool_val(node, &value);
+        return value != 0;
+    }
+    case PLIST_REAL: {
+        double value = 0;
+        plist_get_real_val(node, &value);
+        return value;
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+AppBundle::AppBundle(QString bundlePath)
+    : path_(std::move(bundlePath))
+{
+}
+
+AppBundle AppBundle::main()
+{
+    const QDir executableFolder(QCoreApplication::applicationDirPath());
+    QDir contents = executableFolder;
+    if (executableFolder.dirName() == u"MacOS" && contents.cdUp() && contents.dirName() == u"Contents") {
+        QDir bundle = contents;
+        bundle.cdUp();
+        return AppBundle(bundle.absolutePath());
+    }
+    return AppBundle(executableFolder.absolutePath());
+}
+
+const QString &AppBundle::path() const
+{
+    return path_;
+}
+
+QString AppBundle::infoPlistPath() const
+{
+    return path_ + QStringLiteral("/Contents/Info.plist");
+}
+
+QVariant AppBundle::infoValue(const QString &key) const
+{
+    const PlistPointer root = readPropertyList(infoPlistPath());
+    if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
+        return {};
+    plist_t item = plist_dict_get_item(root.get(), key.toUtf8().constData());
+    return item ? scalarValue(item) : QVariant();
+}
