@@ -1,0 +1,20 @@
+#pragma once
+
+#include "ReleaseArtifact.h"
+#include "ReleaseManifest.h"
+
+#include <QString>
+
+#include <optional>
+
+// A newer release, with the artifact chosen for this machine (none for the print service).
+struct AvailableRelease
+{
+    ReleaseManifest manifest;
+    std::optional<ReleaseArtifact> artifact;
+
+    // "1.4.0 (27)" with a build number, "1.4.0" without.
+    QString versionLabel() const;
+
+    bool operator==(const AvailableRelease &) const = default;
+};
