@@ -1,14 +1,13 @@
 #include "InstallerClient.h"
 
 #include "InstallerClientError.h"
+#include "ProcessRun.h"
 #include "TextLines.h"
-#include "UserFacingError.h"
 #include "Utf8Text.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
 namespace {
 
@@ -36,24 +35,15 @@ InstallerCommandResult InstallerClient::run(const QStringList &arguments) const
         throw InstallerClientError::missingInstaller(installerPath_);
 
     // The script is handed to the shell, so it needs no execute permission. Environment,
-    // working folder and standard input are the manager's own. QProcess reads both pipes
-    // while it waits, so a talkative script never stalls on a full pipe.
-    QProcess process;
-    process.setProgram(shellPath);
-    process.setArguments(QStringList{installerPath_} + arguments);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
-    process.start();
-    if (!process.waitForStarted(-1))
-        throw SystemError(process.errorString());
-    process.waitForFinished(-1);
-
-    InstallerCommandResult result{
-        decodeUtf8OrEmpty(process.readAllStandardOutput()),
-        decodeUtf8OrEmpty(process.readAllStandardError()),
-        process.exitCode(),
+    // working folder and standard input are the manager's own.
+    const ProcessOutput output = runProcess(shellPath, QStringList{installerPath_} + arguments);
+    const InstallerCommandResult result{
+        decodeUtf8OrEmpty(output.standardOutput),
+        decodeUtf8OrEmpty(output.standardError),
+        output.exitCode,
     };
-    // A script killed by a signal reports the signal number, never success.
-    const bool succeeded = process.exitStatus() == QProcess::NormalExit && result.exitCode == 0;
+    // A script ended by a signal reports the signal number, never success.
+    const bool succeeded = !output.killedBySignal && result.exitCode == 0;
     if (!succeeded)
         throw InstallerClientError::commandFailed(result);
     return result;

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// What a finished child process printed, and how it ended.
+struct ProcessOutput
+{
+    QByteArray standardOutput;
+    QByteArray standardError;
+    // The exit status, or the signal number when a signal ended the process.
+    int exitCode = 0;
+    bool killedBySignal = false;
+};
+
+// Runs a program with the caller's environment, working folder and standard input, reading
+// both output pipes while it runs, and blocks until it has exited. Stops reading once the
+// process has exited and its pipes are empty, so a background child that keeps a pipe open
+// cannot hold the caller. Throws SystemError with the system's text when it cannot be started.
+ProcessOutput runProcess(const QString &program, const QStringList &arguments);
