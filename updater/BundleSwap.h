@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Moves a new bundle into the target's place beside the installed one, keeping the previous
+// bundle whole at the target or at a hidden name in the same folder until it is discarded.
+class BundleSwap
+{
+public:
+    // Hidden names beside the target share one fresh UUID. With atomicExchange the two bundles
+    // trade places in one step where the file system can, so the target is never missing.
+    BundleSwap(QString target, bool atomicExchange);
+
+    const QString &updateCopy() const;
+    // Whether the previous bundle has left the target.
+    bool backupMade() const;
+
+    // Puts the update copy at the target and the previous bundle (if any) at the backup name.
+    // On failure the previous bundle is still at the target or at a hidden name.
+    void installUpdateCopy();
+    // Removes the update copy, unless the previous bundle sits under that name.
+    void removeUpdateCopyQuietly();
+    // Brings the previous bundle back to the target; throws when it cannot.
+    void restorePrevious();
+    void removeBackup();
+
+private:
+    bool exchangeWithTarget(const QString &other);
+
+    QString target_;
+    QString updateCopy_;
+    QString backup_;
+    QString previous_;  // where the previous bundle lies once it has left the target
+    bool atomicExchange_;
+};

@@ -1,0 +1,114 @@
+#include "FileSystem.h"
+
+#include "UserFacingError.h"
+
+#include <QtGlobal>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path nativePath(const QString &path)
+{
+    return fs::path(path.toStdString());
+}
+
+[[noreturn]] void fail(const char *operation, const QString &first, const QString &second, int error)
+{
+    const fs::filesystem_error failure(operation, nativePath(first), nativePath(second),
+                                       std::error_code(error, std::generic_category()));
+    throw SystemError(QString::fromLocal8Bit(failure.what()));
+}
+
+[[noreturn]] void fail(const char *operation, const QString &path, std::error_code error)
+{
+    const fs::filesystem_error failure(operation, nativePath(path), error);
+    throw SystemError(QString::fromLocal8Bit(failure.what()));
+}
+
+bool exchangeUnsupported(int error)
+{
+    return error == EINVAL || error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP;
+}
+
+} // namespace
+
+bool FileSystem::exists(const QString &path)
+{
+    std::error_code error;
+    return fs::exists(fs::symlink_status(nativePath(path), error));
+}
+
+void FileSystem::createFolders(const QString &path)
+{
+    std::error_code error;
+    fs::create_directories(nativePath(path), error);
+    if (error)
+        fail("cannot create directories", path, error);
+}
+
+void FileSystem::createPrivateFolder(const QString &path)
+{
+    const QByteArray native = path.toLocal8Bit();
+    if (::mkdir(native.constData(), 0700) != 0)
+        fail("cannot create directory", path, {}, errno);
+    // The umask may have taken bits away; the owner needs all three.
+    if (::chmod(native.constData(), 0700) != 0)
+        fail("cannot set permissions", path, {}, errno);
+}
+
+void FileSystem::removeItem(const QString &path)
+{
+    std::error_code error;
+    fs::remove_all(nativePath(path), error);
+    if (error)
+        fail("cannot remove", path, error);
+}
+
+void FileSystem::removeItemQuietly(const QString &path)
+{
+    std::error_code error;
+    fs::remove_all(nativePath(path), error);
+}
+
+void FileSystem::removeEmptyFolderQuietly(const QString &path)
+{
+    ::rmdir(path.toLocal8Bit().constData());
+}
+
+void FileSystem::moveItem(const QString &from, const QString &to)
+{
+    if (exists(to))
+        fail("cannot rename", from, to, EEXIST);
+    if (std::rename(from.toLocal8Bit().constData(), to.toLocal8Bit().constData()) != 0)
+        fail("cannot rename", from, to, errno);
+}
+
+bool FileSystem::exchangeItems(const QString &first, const QString &second)
+{
+    const QByteArray a = first.toLocal8Bit();
+    const QByteArray b = second.toLocal8Bit();
+#if defined(Q_OS_LINUX) && defined(RENAME_EXCHANGE)
+    const int result = ::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_EXCHANGE);
+#elif defined(Q_OS_MACOS)
+    const int result = ::renamex_np(a.constData(), b.constData(), RENAME_SWAP);
+#else
+    Q_UNUSED(a);
+    Q_UNUSED(b);
+    const int result = -1;
+    errno = ENOSYS;
+#endif
+    if (result == 0)
+        return true;
+    if (exchangeUnsupported(errno))
+        return false;
+    fail("cannot exchange", first, second, errno);
+}

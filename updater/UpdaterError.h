@@ -1,0 +1,36 @@
+#pragma once
+
+#include "UserFacingError.h"
+
+#include <QString>
+
+// The updater's own failures, each with the exact text the manager shows.
+class UpdaterError final : public UserFacingError
+{
+public:
+    enum class Case {
+        invalidArguments,
+        commandFailed,
+        invalidApplication,
+        invalidDiskImage,
+        unsupportedInstallLocation,
+        parentDidNotExit,
+    };
+
+    static UpdaterError invalidArguments(QString message);
+    static UpdaterError commandFailed(QString toolPath, QString detail);
+    static UpdaterError invalidApplication(QString reason);
+    static UpdaterError invalidDiskImage();
+    static UpdaterError unsupportedInstallLocation();
+    static UpdaterError parentDidNotExit();
+
+    Case errorCase() const;
+    QString errorDescription() const override;
+
+private:
+    UpdaterError(Case errorCase, QString first = {}, QString second = {});
+
+    Case case_;
+    QString first_;
+    QString second_;
+};
