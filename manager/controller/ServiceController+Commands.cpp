@@ -1,0 +1,123 @@
+#include "ServiceController.h"
+
+#include "BackgroundTask.h"
+#include "ErrorText.h"
+#include "InstallerClient.h"
+#include "ServiceControllerError.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+namespace {
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isFile() && info.isExecutable();
+}
+
+} // namespace
+
+void ServiceController::start()
+{
+    perform(QStringLiteral("start"), {}, QStringLiteral("正在启动打印服务…"));
+}
+
+void ServiceController::stop()
+{
+    perform(QStringLiteral("stop"), {}, QStringLiteral("正在停止打印服务…"));
+}
+
+void ServiceController::restart()
+{
+    perform(QStringLiteral("restart"), {}, QStringLiteral("正在重新启动打印服务…"));
+}
+
+void ServiceController::setAutoStart(bool enabled)
+{
+    if (enabled)
+        perform(QStringLiteral("enable"), {}, QStringLiteral("正在设置自动启动…"));
+    else
+        perform(QStringLiteral("disable"), {}, QStringLiteral("正在关闭自动启动…"));
+}
+
+void ServiceController::install()
+{
+    // Checked before the busy test, so a broken bundle is reported whatever else runs.
+    const QString serverPath = bundledServerURL().toLocalFile();
+    if (!isExecutableFile(serverPath)) {
+        setErrorMessage(QStringLiteral("App 内缺少打印服务，请重新下载安装包"));
+        return;
+    }
+    perform(QStringLiteral("install"), {QStringLiteral("--binary"), serverPath, QStringLiteral("--autostart")},
+            QStringLiteral("正在启用打印服务…"));
+}
+
+void ServiceController::uninstall()
+{
+    perform(QStringLiteral("uninstall"), {}, QStringLiteral("正在移除打印服务…"));
+}
+
+void ServiceController::perform(const QString &command, const QStringList &extraArguments,
+                                const QString &initialMessage, std::optional<QUrl> installer,
+                                std::optional<QString> expectedVersion, std::function<void(bool)> completion)
+{
+    if (isBusy_) {
+        if (completion)
+            completion(false);
+        return;
+    }
+    setIsBusy(true);
+    setActivityMessage(initialMessage);
+    setActivityProgress(std::nullopt);
+    setErrorMessage(std::nullopt);
+
+    InstallerClient client((installer ? *installer : installerURL()).toLocalFile());
+    QStringList arguments{command};
+    arguments += extraArguments;
+    arguments += QStringLiteral("--json");
+    commandTask(std::move(client), std::move(arguments), command, std::move(expectedVersion), std::move(completion));
+}
+
+QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList arguments, QString command,
+                                             std::optional<QString> expectedVersion,
+                                             std::function<void(bool)> completion)
+{
+    QPointer<ServiceController> self(this);
+    std::exception_ptr failure;
+    try {
+        const InstallerCommandResult result =
+            co_await runInBackground([client, arguments] { return client.run(arguments); });
+        if (!self)
+            throw std::runtime_error("controller gone");
+
+        const QList<InstallerEvent> events = InstallerClient::events(result.standardOutput);
+        if (!events.isEmpty()) {
+            setActivityMessage(events.last().message);
+            setActivityProgress(double(events.last().progress) / 100.0);
+        }
+
+        ServiceStatus status = co_await runInBackground([client] { return client.status(); });
+        if (!self)
+            throw std::runtime_error("controller gone");
+        setStatus(std::move(status));
+
+        if (command == QStringLiteral("upgrade")) {
+            if (expectedVersion && *expectedVersion != status_.version)
+                throw ServiceControllerError::versionMismatch(*expectedVersion, status_.version);
+            setServerUpdate(std::nullopt);
+            setUpdateMessage(QStringLiteral("打印服务已更新到 ") + status_.version);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+
+    if (self) {
+        if (failure)
+            setErrorMessage(errorText(failure));
+        setIsBusy(false);
+        setActivityProgress(std::nullopt);
+    }
+    if (completion)
+        completion(!failure);
+}
