@@ -14,3 +14,7 @@ struct ReleaseArtifact
 
     bool operator==(const ReleaseArtifact &) const = default;
 };
+
+// True when the artifact's name is a plain file name ("." and "..", path separators and the
+// empty name are not), so saving it can never write outside its folder.
+bool hasPlainFileName(const ReleaseArtifact &artifact);

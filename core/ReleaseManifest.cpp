@@ -110,12 +110,6 @@ ReleaseManifest decodeFields(const QJsonObject &object)
     return manifest;
 }
 
-// The name becomes a file name inside the download folder, so it may not leave that folder.
-bool isPlainFileName(const QString &name)
-{
-    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(u'\\');
-}
-
 bool isHexDigest(const QString &text)
 {
     return text.size() == 64 && std::all_of(text.cbegin(), text.cend(), [](QChar c) {
@@ -125,7 +119,7 @@ bool isHexDigest(const QString &text)
 
 bool isValidArtifact(const ReleaseArtifact &artifact)
 {
-    return isPlainFileName(artifact.name) && artifact.size > 0 && artifact.url.scheme() == u"https"
+    return hasPlainFileName(artifact) && artifact.size > 0 && artifact.url.scheme() == u"https"
         && isHexDigest(artifact.sha256);
 }
 
