@@ -4,6 +4,7 @@
 #include "ManagementPage.h"
 #include "MultipartForm.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
@@ -110,7 +111,8 @@ HttpResponse EdgeServer::health() const
     response.contentType = "application/json";
     response.body = QJsonDocument(QJsonObject{{"status", "ok"},
                                               {"service", "quillo-edge-server"},
-                                              {"version", version_}})
+                                              {"version", version_},
+                                              {"pid", QCoreApplication::applicationPid()}})
                         .toJson(QJsonDocument::Compact);
     return response;
 }

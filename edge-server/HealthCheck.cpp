@@ -7,7 +7,7 @@
 #include <QTcpSocket>
 #include <QUrl>
 
-bool checkHealth(const QString &url, int timeoutMs, QString *error)
+bool checkHealth(const QString &url, qint64 expectedPid, int timeoutMs, QString *error)
 {
     const QUrl target(url);
     const QString host = target.host();
@@ -54,6 +54,10 @@ bool checkHealth(const QString &url, int timeoutMs, QString *error)
     const QJsonObject record = QJsonDocument::fromJson(bodyStart < 0 ? QByteArray() : answer.mid(bodyStart + 4)).object();
     if (record.value(u"service").toString() != u"quillo-edge-server" || record.value(u"status").toString() != u"ok") {
         *error = QStringLiteral("该端口上运行的不是 Quillo Edge 打印服务");
+        return false;
+    }
+    if (expectedPid != 0 && record.value(u"pid").toInteger() != expectedPid) {
+        *error = QStringLiteral("该端口上运行的是另一个打印服务进程");
         return false;
     }
     return true;

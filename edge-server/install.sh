@@ -153,9 +153,10 @@ service_running() {
     process_is_service "$service_pid"
 }
 
+# service_healthy PID: the answer must come from that process, not from whatever holds the port.
 service_healthy() {
     [ -x "$binary_path" ] || return 1
-    "$binary_path" --check-health "$url/health" --timeout-ms 1500 >/dev/null 2>&1
+    "$binary_path" --check-health "$url/health" --expect-pid "$1" --timeout-ms 1500 >/dev/null 2>&1
 }
 
 bounded() {
@@ -190,25 +191,27 @@ start_service() {
     fi
     mkdir -p "$log_dir" || { error_message="无法创建日志文件夹：$log_dir"; return 1; }
     rotate_log
+    log_start=$(wc -c <"$log_file" 2>/dev/null || echo 0)
 
     version=$(head -n 1 "$version_file" 2>/dev/null)
     # Its own session: the service outlives the caller and never holds its pipes.
-    launcher=nohup
+    launcher='nohup'
     command -v setsid >/dev/null 2>&1 && launcher=setsid
     $launcher "$binary_path" --port "$port" --data-dir "$data_dir" --service-version "${version:-0.0.0}" \
         </dev/null >>"$log_file" 2>&1 &
     started=$!
-    printf '%s\n' "$started" >"$pid_file.new" && mv -f "$pid_file.new" "$pid_file" || {
+    if ! { printf '%s\n' "$started" >"$pid_file.new" && mv -f "$pid_file.new" "$pid_file"; }; then
         kill -s TERM "$started" 2>/dev/null
         error_message="无法写入进程文件：$pid_file"
         return 1
-    }
+    fi
     wait_healthy "$started" && return 0
 
     if process_alive "$started"; then
         error_message="打印服务在 10 秒内没有通过健康检查，详情见日志：$log_file"
     else
-        reason=$(tail -n 1 "$log_file" 2>/dev/null | tr -d '\000-\037\177')
+        # Only what this start wrote: an older line would name the wrong cause.
+        reason=$(tail -c +"$((log_start + 1))" "$log_file" 2>/dev/null | tail -n 1 | tr -d '\000-\037\177')
         error_message="打印服务启动失败：${reason:-进程已退出}"
     fi
     stop_service >/dev/null 2>&1
@@ -221,7 +224,7 @@ wait_healthy() {
     attempt=0
     while [ "$attempt" -lt 100 ]; do
         process_alive "$1" || return 1
-        service_healthy && return 0
+        service_healthy "$1" && return 0
         sleep 0.1
         attempt=$((attempt + 1))
     done
@@ -270,20 +273,22 @@ write_autostart() {
         command_line="$command_line "
     fi
     command_line="$command_line/bin/sh $(desktop_arg "$installed_script") start"
-    {
-        printf '[Desktop Entry]\n'
-        printf 'Type=Application\n'
-        printf 'Name=Quillo Edge 打印服务\n'
-        printf 'Comment=登录时启动 Quillo Edge 打印服务\n'
-        printf 'Exec=%s\n' "$command_line"
-        printf 'Terminal=false\n'
-        printf 'NoDisplay=true\n'
-        printf 'X-GNOME-Autostart-enabled=true\n'
-    } >"$autostart_file.new" && mv -f "$autostart_file.new" "$autostart_file" || {
+    if ! {
+        {
+            printf '[Desktop Entry]\n'
+            printf 'Type=Application\n'
+            printf 'Name=Quillo Edge 打印服务\n'
+            printf 'Comment=登录时启动 Quillo Edge 打印服务\n'
+            printf 'Exec=%s\n' "$command_line"
+            printf 'Terminal=false\n'
+            printf 'NoDisplay=true\n'
+            printf 'X-GNOME-Autostart-enabled=true\n'
+        } >"$autostart_file.new" && mv -f "$autostart_file.new" "$autostart_file"
+    }; then
         rm -f "$autostart_file.new"
         error_message="无法写入登录启动项：$autostart_file"
         return 1
-    }
+    fi
 }
 
 # Keeps the entry as it was, so a failed run can put it back.
@@ -365,7 +370,7 @@ cmd_status() {
         version=$(head -n 1 "$version_file" 2>/dev/null)
         if service_running; then
             running=true
-            service_healthy && healthy=true
+            service_healthy "$service_pid" && healthy=true
         fi
     fi
     [ -f "$autostart_file" ] && autostart=true
@@ -393,7 +398,7 @@ require_installed() {
 cmd_start() {
     require_installed
     acquire_lock
-    if service_running && service_healthy; then
+    if service_running && service_healthy "$service_pid"; then
         emit started 100 "打印服务已在运行"
         return
     fi

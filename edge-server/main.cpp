@@ -1,5 +1,5 @@
 // Stand-in print service. Serves:   quillo-edge-server --port N --data-dir DIR --service-version V
-// Checks a running one:              quillo-edge-server --check-health URL [--timeout-ms N]
+// Checks a running one:              quillo-edge-server --check-health URL [--expect-pid P] [--timeout-ms N]
 // Reports the version it was built as: quillo-edge-server --print-version
 #include "EdgeServer.h"
 #include "HealthCheck.h"
@@ -50,10 +50,12 @@ int main(int argc, char *argv[])
                                             QStringLiteral("version"), QStringLiteral(QUILLO_EDGE_SERVER_VERSION));
     const QCommandLineOption checkHealthOption(QStringLiteral("check-health"), QStringLiteral("检查运行中的服务"),
                                                QStringLiteral("url"));
+    const QCommandLineOption expectPid(QStringLiteral("expect-pid"), QStringLiteral("只接受此进程的回应"),
+                                       QStringLiteral("pid"), QStringLiteral("0"));
     const QCommandLineOption timeout(QStringLiteral("timeout-ms"), QStringLiteral("健康检查时限（毫秒）"),
                                      QStringLiteral("ms"), QStringLiteral("2000"));
     const QCommandLineOption printVersion(QStringLiteral("print-version"), QStringLiteral("输出程序版本"));
-    parser.addOptions({port, dataDir, serviceVersion, checkHealthOption, timeout, printVersion});
+    parser.addOptions({port, dataDir, serviceVersion, checkHealthOption, expectPid, timeout, printVersion});
     parser.addHelpOption();
     if (!parser.parse(QCoreApplication::arguments())) {
         printLine(stderr, parser.errorText());
@@ -73,8 +75,13 @@ int main(int argc, char *argv[])
             printLine(stderr, QStringLiteral("时限无效：%1").arg(parser.value(timeout)));
             return 2;
         }
+        int pid = 0;
+        if (!parseBounded(parser.value(expectPid), 0, 999999999, &pid)) {
+            printLine(stderr, QStringLiteral("进程号无效：%1").arg(parser.value(expectPid)));
+            return 2;
+        }
         QString error;
-        if (!checkHealth(parser.value(checkHealthOption), timeoutMs, &error)) {
+        if (!checkHealth(parser.value(checkHealthOption), pid, timeoutMs, &error)) {
             printLine(stderr, error);
             return 1;
         }

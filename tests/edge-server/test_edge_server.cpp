@@ -141,6 +141,7 @@ private slots:
     void refusesSecondInstallWhileOneRuns();
     void failedInstallPutsBackWhatWasThere_data();
     void failedInstallPutsBackWhatWasThere();
+    void startRefusesAnotherServiceOnThePort();
     void uploadLandsInDataFolder();
     void answersRequests_data();
     void answersRequests();
@@ -427,6 +428,19 @@ void TestEdgeServer::failedInstallPutsBackWhatWasThere()
     QVERIFY(!s.managed && !s.running && !s.autoStart);
     QCOMPARE(s.version, unmanagedBefore ? QStringLiteral("0.9.0") : QString());
     QVERIFY(!serviceHomeEntries().join(u' ').contains(u'.'));
+}
+
+void TestEdgeServer::startRefusesAnotherServiceOnThePort()
+{
+    QVERIFY(!runOk({"install", "--binary", serverPath, "--json"}).isEmpty());
+    QVERIFY(!runOk({"stop", "--json"}).isEmpty());
+
+    // A healthy answer from someone else's process must not pass for the service's own.
+    DirectServer other(port_, root_->filePath(QStringLiteral("other")));
+    QVERIFY(other.waitUntilHealthy());
+    QVERIFY(runFailing({"start", "--json"}).contains(u"端口已被占用"));
+    const ServiceStatus s = status();
+    QVERIFY(s.installed && !s.running && !s.healthy);
 }
 
 void TestEdgeServer::uploadLandsInDataFolder()
