@@ -334,8 +334,10 @@ finish() {
             rm -rf "$install_root"
         fi
         if [ -n "$old_backup" ] && [ -d "$old_backup" ]; then
-            mv "$old_backup" "$install_root" && [ "$old_was_running" = 1 ] && start_service >/dev/null 2>&1
+            mv "$old_backup" "$install_root"
         fi
+        # The old service is back in place (or was never moved): run it again if it ran.
+        [ "$old_was_running" = 1 ] && start_service >/dev/null 2>&1
         if [ -n "$version_saved" ]; then
             printf '%s\n' "$version_saved" >"$version_file"
             [ "$upgrade_was_running" = 1 ] && start_service >/dev/null 2>&1
