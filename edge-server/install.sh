@@ -191,7 +191,7 @@ start_service() {
     fi
     mkdir -p "$log_dir" || { error_message="无法创建日志文件夹：$log_dir"; return 1; }
     rotate_log
-    log_start=$(wc -c <"$log_file" 2>/dev/null || echo 0)
+    log_start=$( { wc -c <"$log_file"; } 2>/dev/null || echo 0)
 
     version=$(head -n 1 "$version_file" 2>/dev/null)
     # Its own session: the service outlives the caller and never holds its pipes.
