@@ -124,7 +124,12 @@ QStringList UpdaterTestBed::logMessages() const
     QStringList messages;
     for (const QString &line : fileLines(home() + QStringLiteral("/Library/Logs/Quillo Edge/updater.log"))) {
         const QRegularExpressionMatch match = stamped.match(line);
-        messages.append(match.hasMatch() ? match.captured(1) : QStringLiteral("<malformed> ") + line);
+        if (match.hasMatch())
+            messages.append(match.captured(1));
+        else if (!messages.isEmpty())
+            messages.last() += u'\n' + line;  // a message that holds line feeds
+        else
+            messages.append(QStringLiteral("<malformed> ") + line);
     }
     return messages;
 }

@@ -35,8 +35,8 @@ public:
     Outcome run(const QStringList &arguments, const UpdaterEnvironment &environment) const;
     Outcome run(const QStringList &arguments) const;
 
-    // Messages of the update log in order; a line without a well-formed UTC stamp shows as
-    // "<malformed> " + the line.
+    // Messages of the update log in order. A line without a UTC stamp continues the message
+    // before it; at the top it shows as "<malformed> " + the line.
     QStringList logMessages() const;
     QStringList toolCalls() const;
     QStringList opened() const;   // "path version" per bundle the opener started
