@@ -75,7 +75,7 @@ enum class Stop { none, status, consumer };
 // finishes the reply at once, which would resume the caller inside this handler.
 void deliver(QNetworkReply &reply, const BodyConsumer &consume, Stop &stop, QByteArray &buffer)
 {
-    if (stop != Stop::none)
+    if (stop != Stop::none || reply.bytesAvailable() <= 0)
         return;
     if (statusCode(reply) != 200)
         stop = Stop::status;
