@@ -1,53 +1,64 @@
 #pragma once
 
+#include <QFuture>
 #include <QThreadPool>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <QCoroFuture>
-#include <QCoroTask>
 
 #include <exception>
 #include <optional>
 #include <type_traits>
 #include <utility>
-#include <variant>
 
 // Blocking runs (installer, updater) may overlap: a command, a refresh and a preparation at
 // once. Their own pool keeps them from queueing behind each other or behind Qt's own work.
 QThreadPool &blockingWorkPool();
 
-namespace BackgroundDetail {
-
+// What a background run produced: its value, or what it threw, rethrown by take() on the
+// awaiting thread.
 template<typename T>
-struct Outcome
+class BackgroundResult
 {
-    std::conditional_t<std::is_void_v<T>, std::monostate, std::optional<T>> value;
-    std::exception_ptr failure;
-};
+public:
+    BackgroundResult() = default;
 
-} // namespace BackgroundDetail
+    T take()
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+        if constexpr (!std::is_void_v<T>)
+            return std::move(*value_);
+    }
 
-// Runs work on a worker thread and resumes the awaiting coroutine on its own thread with the
-// result, or rethrows there what the work threw.
-template<typename Work>
-auto runInBackground(Work work) -> QCoro::Task<std::invoke_result_t<Work>>
-{
-    using Result = std::invoke_result_t<Work>;
-    using Outcome = BackgroundDetail::Outcome<Result>;
-    Outcome outcome = co_await QtConcurrent::run(&blockingWorkPool(), [work = std::move(work)]() mutable {
-        Outcome result;
+    template<typename Work>
+    static BackgroundResult capture(Work &work) noexcept
+    {
+        BackgroundResult result;
         try {
-            if constexpr (std::is_void_v<Result>)
+            if constexpr (std::is_void_v<T>)
                 work();
             else
-                result.value.emplace(work());
+                result.value_.emplace(work());
         } catch (...) {
-            result.failure = std::current_exception();
+            result.failure_ = std::current_exception();
         }
         return result;
-    });
-    if (outcome.failure)
-        std::rethrow_exception(outcome.failure);
-    if constexpr (!std::is_void_v<Result>)
-        co_return std::move(*outcome.value);
+    }
+
+private:
+    struct Nothing {};
+    std::conditional_t<std::is_void_v<T>, Nothing, std::optional<T>> value_;
+    std::exception_ptr failure_;
+};
+
+// Starts blocking work on a worker thread. Await the future into a named BackgroundResult
+// and take() it; keeping the work out of the co_await expression itself sidesteps GCC 12
+// running a lambda temporary's destructor twice there.
+template<typename Work>
+auto startInBackground(Work work) -> QFuture<BackgroundResult<std::invoke_result_t<Work>>>
+{
+    using Result = BackgroundResult<std::invoke_result_t<Work>>;
+    return QtConcurrent::run(&blockingWorkPool(),
+                             [work = std::move(work)]() mutable { return Result::capture(work); });
 }

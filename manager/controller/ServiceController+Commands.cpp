@@ -76,7 +76,7 @@ void ServiceController::perform(const QString &command, const QStringList &extra
     QStringList arguments{command};
     arguments += extraArguments;
     arguments += QStringLiteral("--json");
-    commandTask(std::move(client), std::move(arguments), command, std::move(expectedVersion), std::move(completion));
+    commandTask(client, arguments, command, expectedVersion, completion);
 }
 
 QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList arguments, QString command,
@@ -86,8 +86,9 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
     QPointer<ServiceController> self(this);
     std::exception_ptr failure;
     try {
-        const InstallerCommandResult result =
-            co_await runInBackground([client, arguments] { return client.run(arguments); });
+        auto run = startInBackground([client, arguments] { return client.run(arguments); });
+        BackgroundResult<InstallerCommandResult> runOutcome = co_await run;
+        const InstallerCommandResult result = runOutcome.take();
         if (!self)
             throw std::runtime_error("controller gone");
 
@@ -97,7 +98,9 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
             setActivityProgress(double(events.last().progress) / 100.0);
         }
 
-        ServiceStatus status = co_await runInBackground([client] { return client.status(); });
+        auto read = startInBackground([client] { return client.status(); });
+        BackgroundResult<ServiceStatus> readOutcome = co_await read;
+        ServiceStatus status = readOutcome.take();
         if (!self)
             throw std::runtime_error("controller gone");
         setStatus(std::move(status));

@@ -101,7 +101,8 @@ void ServiceController::updateManager()
     setIsInstallingManagerUpdate(true);
     setErrorMessage(std::nullopt);
     setUpdateMessage(QStringLiteral("正在下载并校验管理应用…"));
-    managerUpdateTask(*managerUpdate_, *managerUpdate_->artifact, *managerUpdate_->manifest.buildNumber, bundlePath);
+    const AvailableRelease release = *managerUpdate_;
+    managerUpdateTask(release, *release.artifact, *release.manifest.buildNumber, bundlePath);
 }
 
 QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, ReleaseArtifact artifact,
@@ -125,7 +126,8 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
         makeFolderWithParents(root);
         makePrivateFolder(workFolder);
 
-        const QString diskImage = co_await feed->downloadAndVerify(artifact, workFolder);
+        QCoro::Task<QString> download = feed->downloadAndVerify(artifact, workFolder);
+        const QString diskImage = co_await download;
         if (!self)
             throw std::runtime_error("controller gone");
         setUpdateMessage(QStringLiteral("正在验证签名并准备更新…"));
@@ -138,7 +140,9 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
         const QStringList prepare{QStringLiteral("prepare"), QStringLiteral("--dmg"), diskImage,
                                   QStringLiteral("--staged-app"), stagedApp, QStringLiteral("--version"),
                                   version, QStringLiteral("--build"), build};
-        co_await runInBackground([updater, prepare] { ManagerUpdaterClient(updater).runAndWait(prepare); });
+        auto preparation = startInBackground([updater, prepare] { ManagerUpdaterClient(updater).runAndWait(prepare); });
+        BackgroundResult<void> prepared = co_await preparation;
+        prepared.take();
         if (!self)
             throw std::runtime_error("controller gone");
         setUpdateMessage(QStringLiteral("更新已准备，正在重新打开 Quillo Edge…"));
@@ -171,7 +175,8 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
     }
 
     setManagerUpdate(std::nullopt);
-    co_await QCoro::sleepFor(250ms);
+    QCoro::Task<> pause = QCoro::sleepFor(250ms);
+    co_await pause;
     if (self)
         setup_.quitApplication();
 }

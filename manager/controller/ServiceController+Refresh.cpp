@@ -18,7 +18,8 @@ void ServiceController::refresh(bool silent)
         return;
     if (!silent && !hasLoadedInitialStatus_)
         setActivityMessage(QStringLiteral("正在读取服务状态…"));
-    refreshTask(InstallerClient(installerURL().toLocalFile()), silent);
+    const InstallerClient client(installerURL().toLocalFile());
+    refreshTask(client, silent);
 }
 
 bool ServiceController::isUpdateCheckDue() const
@@ -37,7 +38,9 @@ QCoro::Task<> ServiceController::refreshTask(InstallerClient client, bool silent
     std::optional<ServiceStatus> status;
     std::exception_ptr failure;
     try {
-        status = co_await runInBackground([client] { return client.status(); });
+        auto read = startInBackground([client] { return client.status(); });
+        BackgroundResult<ServiceStatus> outcome = co_await read;
+        status = outcome.take();
     } catch (...) {
         failure = std::current_exception();
     }
@@ -54,8 +57,10 @@ QCoro::Task<> ServiceController::refreshTask(InstallerClient client, bool silent
     setStatus(std::move(*status));
     setErrorMessage(std::nullopt);
     hasLoadedInitialStatus_ = true;
-    if (checkDue)
-        co_await checkForUpdatesTask(true);
+    if (checkDue) {
+        QCoro::Task<> check = checkForUpdatesTask(true);
+        co_await check;
+    }
 }
 
 void ServiceController::startPolling()

@@ -9,20 +9,26 @@
 
 namespace {
 
+// QML sees an absent value as null.
+QVariant none()
+{
+    return QVariant::fromValue(nullptr);
+}
+
 QVariant optionalText(const std::optional<QString> &text)
 {
-    return text ? QVariant(*text) : QVariant();
+    return text ? QVariant(*text) : none();
 }
 
 QVariant releaseProperty(const std::optional<AvailableRelease> &release)
 {
     if (!release)
-        return {};
+        return none();
     QVariantMap map;
     map.insert(QStringLiteral("component"), release->manifest.component);
     map.insert(QStringLiteral("version"), release->manifest.version);
     map.insert(QStringLiteral("buildNumber"),
-               release->manifest.buildNumber ? QVariant::fromValue(*release->manifest.buildNumber) : QVariant());
+               release->manifest.buildNumber ? QVariant::fromValue(*release->manifest.buildNumber) : none());
     map.insert(QStringLiteral("versionLabel"), release->versionLabel());
     map.insert(QStringLiteral("hasArtifact"), release->artifact.has_value());
     return map;
@@ -145,7 +151,7 @@ QVariantMap ServiceController::statusProperty() const
 
 QVariant ServiceController::activityProgressProperty() const
 {
-    return activityProgress_ ? QVariant(*activityProgress_) : QVariant();
+    return activityProgress_ ? QVariant(*activityProgress_) : none();
 }
 
 QVariant ServiceController::errorMessageProperty() const

@@ -46,7 +46,7 @@ class ServiceController : public QObject
 {
     Q_OBJECT
 
-    // Published state. Optional values are an invalid QVariant (null in QML) when absent.
+    // Published state. Optional values are null when absent.
     Q_PROPERTY(QVariantMap status READ statusProperty NOTIFY statusChanged)
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(QString activityMessage READ activityMessage NOTIFY activityMessageChanged)
