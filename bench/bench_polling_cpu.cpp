@@ -1,0 +1,116 @@
+// CPU cost of the main window's status polling (a silent refresh every 4 seconds) per idle
+// minute, against the cost of the bare script runs it makes: the same number of
+// "/bin/sh install.sh status --json" runs spawned directly with output sent to /dev/null.
+// Usage: bench_polling_cpu [seconds, default 60] [installer script, default a stand-in]
+#include "ServiceController.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+// CPU seconds of this process and of its waited-for children.
+double cpuSeconds()
+{
+    const auto seconds = [](const rusage &usage) {
+        return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+            + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    };
+    rusage self{}, children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return seconds(self) + seconds(children);
+}
+
+void runBare(const QString &script)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const QByteArray path = QFile::encodeName(script);
+    char *argv[] = {const_cast<char *>("/bin/sh"), const_cast<char *>(path.constData()),
+                    const_cast<char *>("status"), const_cast<char *>("--json"), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ) != 0)
+        qFatal("posix_spawn failed");
+    int status = 0;
+    waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QGuiApplication application(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    const int seconds = arguments.size() > 1 ? arguments[1].toInt() : 60;
+
+    QString script = arguments.size() > 2 ? arguments[2] : QString();
+    if (script.isEmpty()) {
+        ServiceStatus status = ServiceStatus::unavailable();
+        status.installed = status.managed = status.running = status.healthy = true;
+        status.version = QStringLiteral("2.0.1");
+        script = home.filePath(QStringLiteral("install.sh"));
+        QFile file(script);
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write the stand-in");
+        file.write("printf '%s\\n' '" + QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact) + "'\n");
+    }
+    qputenv("QUILLO_MANAGER_INSTALLER", QFile::encodeName(script));
+
+    // The feed is unreachable on purpose (nothing listens on port 1 of this machine); the one
+    // automatic check happens during the warm-up below.
+    ServiceControllerSetup setup;
+    setup.managerManifestURL = QUrl(QStringLiteral("https://127.0.0.1:1/macos.json"));
+    setup.serverManifestURL = QUrl(QStringLiteral("https://127.0.0.1:1/edge.json"));
+    setup.homeDirectory = home.path();
+    setup.cachesDirectory = home.filePath(QStringLiteral("caches"));
+    ServiceController controller(std::move(setup));
+
+    int refreshes = 0;
+    QObject::connect(&controller, &ServiceController::statusChanged, [&] { ++refreshes; });
+    controller.startPolling();
+    QElapsedTimer warmUp;
+    warmUp.start();
+    while (warmUp.elapsed() < 2000 || controller.isCheckingUpdates() || refreshes == 0)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+
+    const int before = refreshes;
+    const double pollingStart = cpuSeconds();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < seconds * 1000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1000);
+    const double pollingCpu = cpuSeconds() - pollingStart;
+    const int polls = refreshes - before;
+    controller.stopPolling();
+
+    const double bareStart = cpuSeconds();
+    for (int run = 0; run < polls; ++run)
+        runBare(script);
+    const double bareCpu = cpuSeconds() - bareStart;
+
+    const double perMinute = 60.0 / seconds;
+    std::printf("polled %d times in %d s\n", polls, seconds);
+    std::printf("polling loop: %.1f ms CPU per idle minute\n", pollingCpu * 1000 * perMinute);
+    std::printf("bare script runs: %.1f ms CPU per minute\n", bareCpu * 1000 * perMinute);
+    const double overhead = bareCpu > 0 ? (pollingCpu / bareCpu - 1) * 100 : 0;
+    std::printf("overhead: %+.1f%% (target at most +10%%) %s\n", overhead, overhead <= 10 ? "OK" : "OVER");
+    return 0;
+}
