@@ -34,8 +34,9 @@ private:
     static void requireApplicationName(const QString &stagedApp);
     void stageFromImage(const QString &mountPoint, const QString &stagedApp, const QString &version,
                         qint64 buildNumber);
-    void detach(const QString &mountPoint);
-    void detachQuietly(const QString &mountPoint);
+    // Unmounts and removes the mount point; a failed unmount after an attach that worked is
+    // logged, one after a failed attach is not.
+    void detach(const QString &mountPoint, bool logFailure);
     void requireTeamIdentifier(const QString &bundlePath);
     void rollBack(BundleSwap &swap, const QString &targetApp, const QString &failure);
     void finish(BundleSwap &swap, const QString &workDirectory);

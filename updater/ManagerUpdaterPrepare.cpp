@@ -25,10 +25,10 @@ void ManagerUpdater::prepare(const ParsedArguments &arguments)
     try {
         stageFromImage(mountPoint, stagedApp, version, buildNumber);
     } catch (...) {
-        detach(mountPoint);
+        detach(mountPoint, true);
         throw;
     }
-    detach(mountPoint);
+    detach(mountPoint, true);
 }
 
 void ManagerUpdater::stageFromImage(const QString &mountPoint, const QString &stagedApp,
@@ -62,27 +62,19 @@ QString ManagerUpdater::attach(const QString &imagePath)
         if (standardizedPath(mounted.first()) != standardizedPath(mountPoint))
             throw UpdaterError::invalidDiskImage();
     } catch (...) {
-        detachQuietly(mountPoint);
+        detach(mountPoint, false);
         throw;
     }
     return mountPoint;
 }
 
-void ManagerUpdater::detach(const QString &mountPoint)
+void ManagerUpdater::detach(const QString &mountPoint, bool logFailure)
 {
     try {
         run(environment_.tools.diskImageTool, {QStringLiteral("detach"), mountPoint});
     } catch (const std::exception &error) {
-        logger_.write(QStringLiteral("Unable to detach update image: ") + errorMessage(error));
-    }
-    FileSystem::removeEmptyFolderQuietly(mountPoint);
-}
-
-void ManagerUpdater::detachQuietly(const QString &mountPoint)
-{
-    try {
-        run(environment_.tools.diskImageTool, {QStringLiteral("detach"), mountPoint});
-    } catch (const std::exception &) {
+        if (logFailure)
+            logger_.write(QStringLiteral("Unable to detach update image: ") + errorMessage(error));
     }
     FileSystem::removeEmptyFolderQuietly(mountPoint);
 }

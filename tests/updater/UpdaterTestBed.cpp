@@ -155,6 +155,14 @@ void UpdaterTestBed::steer(const char *name, const QString &value)
     qputenv(name, value.toUtf8());
 }
 
+void UpdaterTestBed::steer(const QStringList &settings)
+{
+    for (const QString &setting : settings) {
+        const qsizetype equals = setting.indexOf(u'=');
+        steer(setting.left(equals).toUtf8().constData(), setting.mid(equals + 1));
+    }
+}
+
 qint64 UpdaterTestBed::finishedProcessId()
 {
     QProcess process;

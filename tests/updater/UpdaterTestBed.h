@@ -44,6 +44,8 @@ public:
 
     // Sets a variable that steers the fixture tools; all are cleared with the bed.
     static void steer(const char *name, const QString &value);
+    // The same for "NAME=value" settings.
+    static void steer(const QStringList &settings);
 
     // The id of a process that has already ended.
     static qint64 finishedProcessId();

@@ -209,10 +209,9 @@ void UpdaterInstallationTest::rollsBackLateFailures()
     QFETCH(QStringList, rollbackLog);
     QFETCH(QString, versionLeft);
     QFETCH(QStringList, opened);
-    for (const QString &setting : steering) {
-        const qsizetype equals = setting.indexOf(u'=');
-        UpdaterTestBed::steer(setting.left(equals).toUtf8().constData(), fill(setting.mid(equals + 1)));
-    }
+    for (QString &setting : steering)
+        setting = fill(setting);
+    UpdaterTestBed::steer(steering);
     UpdaterEnvironment environment = bed_->environment();
     environment.atomicExchange = atomicExchange;
     const qint64 manager = UpdaterTestBed::finishedProcessId();

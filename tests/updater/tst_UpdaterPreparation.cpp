@@ -161,6 +161,8 @@ void UpdaterPreparationTest::refusesBadImagesAndBundles_data()
         << u"安装包中没有找到 Quillo Edge"_s << false;
     QTest::newRow("no mount point") << QStringList{u"QUILLO_FAKE_ATTACH=no-mount-point"_s} << app << genuine
         << u"安装包中没有找到 Quillo Edge"_s << false;
+    QTest::newRow("output not a property list") << QStringList{u"QUILLO_FAKE_ATTACH=not-plist"_s} << app << genuine
+        << u"The disk image tool's output is not a property list"_s << false;
     QTest::newRow("image without the app") << QStringList() << u"Quillo Edge Beta.app"_s << genuine
         << u"安装包中没有找到 Quillo Edge"_s << false;
     QTest::newRow("wrong identifier") << QStringList() << app << changed(u"CFBundleIdentifier"_s, u"dev.quillo.edge.beta"_s)
@@ -213,10 +215,9 @@ void UpdaterPreparationTest::refusesBadImagesAndBundles()
             bundleInfo.remove(it.key());
     }
     QVERIFY(FakeBundle::write(imageFolder() + u'/' + imageEntry, bundleInfo));
-    for (const QString &setting : steering) {
-        const qsizetype equals = setting.indexOf(u'=');
-        UpdaterTestBed::steer(setting.left(equals).toUtf8().constData(), fill(setting.mid(equals + 1)));
-    }
+    for (QString &setting : steering)
+        setting = fill(setting);
+    UpdaterTestBed::steer(steering);
 
     const UpdaterTestBed::Outcome outcome = bed_->run(prepareArguments(imageFolder()));
 
