@@ -10,7 +10,6 @@ class UpdaterBinaryTest : public QObject
 private slots:
     void reportsArgumentErrors_data();
     void reportsArgumentErrors();
-    void failsWithoutThePlatformTools();
 
 private:
     struct Outcome
@@ -82,28 +81,6 @@ void UpdaterBinaryTest::reportsArgumentErrors()
     QDateTime stamp = QDateTime::fromString(line.mid(1, 19), u"yyyy-MM-dd'T'HH:mm:ss"_s);
     stamp.setTimeZone(QTimeZone::utc());
     QVERIFY2(line.startsWith(u'[') && started <= stamp && stamp <= QDateTime::currentDateTimeUtc(), qPrintable(line));
-}
-
-// The shipped program runs the platform's own tools and nothing else; where they do not exist
-// the update fails with the system's launch error.
-void UpdaterBinaryTest::failsWithoutThePlatformTools()
-{
-    if (QFile::exists(u"/usr/bin/hdiutil"_s))
-        QSKIP("the platform's disk-image tool is present");
-    QTemporaryDir home;
-    const Outcome outcome = run({u"prepare"_s, u"--dmg"_s, home.filePath(u"update.dmg"_s), u"--staged-app"_s,
-                                 home.filePath(u"caches/Quillo Updates/w/Quillo Edge.app"_s), u"--version"_s,
-                                 u"1.0.0"_s, u"--build"_s, u"1"_s},
-                                home);
-
-    QCOMPARE(outcome.exitCode, 1);
-    QCOMPARE(outcome.standardOutput, QByteArray());
-    const QString message = QString::fromUtf8(outcome.standardError).chopped(1);
-    QVERIFY(outcome.standardError.endsWith('\n') && !message.isEmpty() && !message.contains(u'\n'));
-    QVERIFY2(!message.startsWith(u"执行 "_s), qPrintable(message));
-    QCOMPARE(outcome.log.size(), 2);
-    QVERIFY(outcome.log.constLast().endsWith(u"] Updater error: "_s + message));
-    QVERIFY(!QFileInfo::exists(home.filePath(u"caches/Quillo Updates/w"_s)));
 }
 
 QTEST_GUILESS_MAIN(UpdaterBinaryTest)

@@ -10,8 +10,6 @@ private slots:
     void stampsEachLineInUtc_data();
     void stampsEachLineInUtc();
     void appendsAcrossRuns();
-    void keepsLineFeedsInsideMessages();
-    void survivesAnOccupiedLogFolder();
 
 private:
     static QString logPath(const QString &home);
@@ -69,29 +67,6 @@ void UpdaterLogTest::appendsAcrossRuns()
     QCOMPARE(contents(home.path()), QByteArray("[2026-01-02T03:04:05Z] first\n[2026-01-02T03:04:05Z] second\n"));
     second.write(QStringLiteral("third"));
     QVERIFY(contents(home.path()).endsWith("] third\n"));
-}
-
-void UpdaterLogTest::keepsLineFeedsInsideMessages()
-{
-    QTemporaryDir home;
-    const UpdateLogger logger(home.path(), [] { return QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC); });
-    logger.write(QStringLiteral("执行 /usr/bin/codesign 失败：a\nb"));
-    QCOMPARE(contents(home.path()), QByteArray("[2026-01-02T03:04:05Z] 执行 /usr/bin/codesign 失败：a\nb\n"));
-}
-
-void UpdaterLogTest::survivesAnOccupiedLogFolder()
-{
-    QTemporaryDir home;
-    QVERIFY(QDir(home.path()).mkpath(QStringLiteral("Library/Logs")));
-    QFile occupant(home.filePath(QStringLiteral("Library/Logs/Quillo Edge")));
-    QVERIFY(occupant.open(QIODevice::WriteOnly));
-    occupant.close();
-
-    const UpdateLogger logger(home.path());
-    logger.write(QStringLiteral("lost"));
-
-    QVERIFY(QFileInfo(occupant.fileName()).isFile());
-    QCOMPARE(occupant.size(), 0);
 }
 
 QTEST_GUILESS_MAIN(UpdaterLogTest)

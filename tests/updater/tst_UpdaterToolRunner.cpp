@@ -11,7 +11,6 @@ class UpdaterToolRunnerTest : public QObject
 private slots:
     void initTestCase();
     void drainsBothStreamsCompletely();
-    void passesArgumentsWithoutAShell();
     void decodesOnlyValidUtf8();
     void reportsFailedTools_data();
     void reportsFailedTools();
@@ -47,14 +46,6 @@ void UpdaterToolRunnerTest::drainsBothStreamsCompletely()
     QCOMPARE(result.standardOutput.size(), 4000 * 77);
     QCOMPARE(result.standardError.size(), 4000 * 77);
     QVERIFY(result.standardOutput.endsWith(QStringLiteral("xyz\n")));
-}
-
-void UpdaterToolRunnerTest::passesArgumentsWithoutAShell()
-{
-    const QStringList arguments{QStringLiteral("$HOME; echo hi"), QString(), QStringLiteral("*"), QStringLiteral("名 字")};
-    const ProcessResult result = updater_->run(QStringLiteral("/usr/bin/printf"),
-                                               QStringList{QStringLiteral("[%s]")} + arguments);
-    QCOMPARE(result.standardOutput, QStringLiteral("[$HOME; echo hi][][*][名 字]"));
 }
 
 void UpdaterToolRunnerTest::decodesOnlyValidUtf8()
