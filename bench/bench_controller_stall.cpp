@@ -7,6 +7,7 @@
 #include "TestCertificate.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QJsonDocument>
@@ -39,9 +40,13 @@ double longestStall(const std::function<bool()> &done, int minimumMs)
         worst = std::max(worst, now - last);
         last = now;
     });
+    QEventLoop loop;
+    QObject::connect(&ticker, &QTimer::timeout, &loop, [&] {
+        if (done() && clock.elapsed() >= minimumMs)
+            loop.quit();
+    });
     ticker.start();
-    while (!(done() && clock.elapsed() >= minimumMs))
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    loop.exec();
     return std::max(0.0, double(worst) / 1e6 - 1.0);
 }
 

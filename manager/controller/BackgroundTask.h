@@ -52,6 +52,12 @@ private:
     std::exception_ptr failure_;
 };
 
+// Thrown inside a controller coroutine that finds the controller gone after a wait, so the
+// rest is skipped and only clean-up and completions run.
+struct ControllerGone
+{
+};
+
 // Starts blocking work on a worker thread. Await the future into a named BackgroundResult
 // and take() it; keeping the work out of the co_await expression itself sidesteps GCC 12
 // running a lambda temporary's destructor twice there.

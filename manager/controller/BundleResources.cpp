@@ -1,6 +1,7 @@
 #include "BundleResources.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -21,6 +22,12 @@ QUrl overriddenOr(const char *variable, const QString &bundledPath)
 BundleResources::BundleResources(AppBundle bundle)
     : bundle_(std::move(bundle))
 {
+}
+
+bool BundleResources::isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.isFile() && info.isExecutable();
 }
 
 QString BundleResources::resourceDirectory() const

@@ -16,6 +16,9 @@ public:
     QUrl bundledServerURL() const;
     QUrl updaterURL() const;
 
+    // The use-site test for the print service and the updater: a regular file we may run.
+    static bool isExecutableFile(const QString &path);
+
 private:
     QString resourceDirectory() const;
 

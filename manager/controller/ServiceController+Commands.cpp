@@ -1,22 +1,12 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
+#include "BundleResources.h"
 #include "ErrorText.h"
 #include "InstallerClient.h"
 #include "ServiceControllerError.h"
 
-#include <QFileInfo>
 #include <QPointer>
-
-namespace {
-
-bool isExecutableFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return !path.isEmpty() && info.isFile() && info.isExecutable();
-}
-
-} // namespace
 
 void ServiceController::start()
 {
@@ -45,7 +35,7 @@ void ServiceController::install()
 {
     // Checked before the busy test, so a broken bundle is reported whatever else runs.
     const QString serverPath = bundledServerURL().toLocalFile();
-    if (!isExecutableFile(serverPath)) {
+    if (!BundleResources::isExecutableFile(serverPath)) {
         setErrorMessage(QStringLiteral("App 内缺少打印服务，请重新下载安装包"));
         return;
     }
@@ -90,7 +80,7 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
         BackgroundResult<InstallerCommandResult> runOutcome = co_await run;
         const InstallerCommandResult result = runOutcome.take();
         if (!self)
-            throw std::runtime_error("controller gone");
+            throw ControllerGone();
 
         const QList<InstallerEvent> events = InstallerClient::events(result.standardOutput);
         if (!events.isEmpty()) {
@@ -102,7 +92,7 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
         BackgroundResult<ServiceStatus> readOutcome = co_await read;
         ServiceStatus status = readOutcome.take();
         if (!self)
-            throw std::runtime_error("controller gone");
+            throw ControllerGone();
         setStatus(std::move(status));
 
         if (command == QStringLiteral("upgrade")) {

@@ -1,6 +1,7 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
+#include "BundleResources.h"
 #include "ErrorText.h"
 #include "ManagerUpdatePolicy.h"
 #include "ManagerUpdaterClient.h"
@@ -59,12 +60,6 @@ void copyPrivateExecutable(const QString &source, const QString &destination)
         throw SystemError(systemErrorText(destination));
 }
 
-bool isExecutableFile(const QString &path)
-{
-    const QFileInfo info(path);
-    return !path.isEmpty() && info.isFile() && info.isExecutable();
-}
-
 bool isWritableFolder(const QString &path)
 {
     return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
@@ -89,7 +84,7 @@ void ServiceController::updateManager()
         setErrorMessage(ManagerUpdaterClientError::unsupportedInstallLocation().errorDescription());
         return;
     }
-    if (!isExecutableFile(updaterURL().toLocalFile())) {
+    if (!BundleResources::isExecutableFile(updaterURL().toLocalFile())) {
         setErrorMessage(ManagerUpdaterClientError::helperMissing().errorDescription());
         return;
     }
@@ -129,7 +124,7 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
         QCoro::Task<QString> download = feed->downloadAndVerify(artifact, workFolder);
         const QString diskImage = co_await download;
         if (!self)
-            throw std::runtime_error("controller gone");
+            throw ControllerGone();
         setUpdateMessage(QStringLiteral("正在验证签名并准备更新…"));
 
         const QString stagedApp = workFolder + QStringLiteral("/Staged/") + ManagerUpdatePolicy::appName;
@@ -144,7 +139,7 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
         BackgroundResult<void> prepared = co_await preparation;
         prepared.take();
         if (!self)
-            throw std::runtime_error("controller gone");
+            throw ControllerGone();
         setUpdateMessage(QStringLiteral("更新已准备，正在重新打开 Quillo Edge…"));
 
         const QStringList install{QStringLiteral("install"), QStringLiteral("--staged-app"), stagedApp,

@@ -14,6 +14,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <QVariantMap>
+#include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
 
@@ -45,6 +46,8 @@ struct ServiceControllerSetup
 class ServiceController : public QObject
 {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The application creates the one controller.")
 
     // Published state. Optional values are null when absent.
     Q_PROPERTY(QVariantMap status READ statusProperty NOTIFY statusChanged)

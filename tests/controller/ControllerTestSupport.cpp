@@ -130,11 +130,8 @@ QString makeManagerBundle(const QString &folder, const QString &version, qint64 
     return path;
 }
 
-int runControllerTest(QObject *test, int argc, char **argv)
+TemporaryHome::TemporaryHome()
 {
-    QTemporaryDir home;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral(".cache"))));
-    QGuiApplication application(argc, argv);
-    return QTest::qExec(test, argc, argv);
+    qputenv("HOME", QFile::encodeName(home_.path()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home_.filePath(QStringLiteral(".cache"))));
 }

@@ -51,13 +51,22 @@ ServiceStatus runningStatus(const QString &version = QStringLiteral("2.0.1"));
 // A manager bundle with that version and build, in <home>/Applications unless told otherwise.
 QString makeManagerBundle(const QString &folder, const QString &version, qint64 build);
 
-// Runs the test class with HOME and the caches folder pointed into a temporary folder, so no
-// test can touch the real ones.
-int runControllerTest(QObject *test, int argc, char **argv);
+// Points HOME and the caches folder into a temporary folder for its lifetime, so no test can
+// touch the real ones.
+class TemporaryHome
+{
+public:
+    TemporaryHome();
+
+private:
+    QTemporaryDir home_;
+};
 
 #define QUILLO_CONTROLLER_TEST_MAIN(TestClass)                                                            \
     int main(int argc, char **argv)                                                                      \
     {                                                                                                    \
+        TemporaryHome home;                                                                              \
+        QGuiApplication application(argc, argv);                                                         \
         TestClass test;                                                                                  \
-        return runControllerTest(&test, argc, argv);                                                     \
+        return QTest::qExec(&test, argc, argv);                                                          \
     }

@@ -161,8 +161,6 @@ private slots:
         QTest::newRow("manager version not a version")
             << "1.5" << OptionalBuild(99) << "2.0.1" << none << true << "2.0.1" << "1.4.0 (27)" << "2.0.1"
             << "发布清单格式无效";
-        QTest::newRow("manager older") << "1.3.9" << OptionalBuild(99) << "2.0.1" << none << true << "2.0.1"
-                                       << "1.4.0 (27)" << "2.0.1" << latest;
         QTest::newRow("service rebuilt") << "1.4.0" << none << "2.0.1" << OptionalBuild(3) << true << "2.0.1"
                                          << "1.4.0 (27)" << "2.0.1 → 2.0.1 (3)" << found;
         QTest::newRow("service same version, build 0") << "1.4.0" << none << "2.0.1" << OptionalBuild(0) << true
@@ -592,25 +590,6 @@ private slots:
                               QString::number(QCoreApplication::applicationPid())}));
         QCOMPARE(updater.lines(QStringLiteral("install.self")), QStringList{copy});
         QDir(work).removeRecursively();
-    }
-
-    void eachAttemptGetsItsOwnWorkFolder()
-    {
-        serve(QStringLiteral("1.5.0"), 30, QStringLiteral("2.0.1"), std::nullopt);
-        InstallerFixture installer;
-        UpdaterFixture updater;
-        updater.setFile(QStringLiteral("prepare.exit"), "1");
-        auto controller = makeController();
-        refreshAndCheck(*controller, installer, runningStatus());
-        QStringList seen;
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            QSignalSpy flag(controller.get(), &ServiceController::isInstallingManagerUpdateChanged);
-            controller->updateAvailableSoftware();
-            QTRY_COMPARE_WITH_TIMEOUT(flag.count(), 2, 15000);
-            seen += updater.lines(QStringLiteral("prepare.self"));
-        }
-        QCOMPARE(seen.size(), 2);
-        QVERIFY(seen[0] != seen[1]);
     }
 };
 
