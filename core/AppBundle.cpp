@@ -1,47 +1,26 @@
 #include "AppBundle.h"
 
+#include "PropertyList.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
-
-#include <plist/plist.h>
-
-#include <cstdlib>
-#include <limits>
-#include <memory>
 
 namespace {
 
-struct PlistDeleter
-{
-    void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPointer = std::unique_ptr<void, PlistDeleter>;
-
-PlistPointer readPropertyList(const QString &filePath)
+PropertyList readPropertyListFile(const QString &filePath)
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty() || bytes.size() > std::numeric_limits<uint32_t>::max())
-        return {};
-    plist_t root = nullptr;
-    plist_from_memory(bytes.constData(), uint32_t(bytes.size()), &root);
-    return PlistPointer(root);
+    return readPropertyList(file.readAll());
 }
 
 QVariant scalarValue(plist_t node)
 {
     switch (plist_get_node_type(node)) {
-    case PLIST_STRING: {
-        char *text = nullptr;
-        plist_get_string_val(node, &text);
-        const QString value = QString::fromUtf8(text);
-        std::free(text);
-        return value;
-    }
+    case PLIST_STRING:
+        return propertyListString(node);
     case PLIST_UINT: {
         uint64_t value = 0;
         plist_get_uint_val(node, &value);
@@ -94,7 +73,7 @@ QString AppBundle::infoPlistPath() const
 
 QVariant AppBundle::infoValue(const QString &key) const
 {
-    const PlistPointer root = readPropertyList(infoPlistPath());
+    const PropertyList root = readPropertyListFile(infoPlistPath());
     if (!root || plist_get_node_type(root.get()) != PLIST_DICT)
         return {};
     plist_t item = plist_dict_get_item(root.get(), key.toUtf8().constData());
