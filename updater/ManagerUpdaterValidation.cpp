@@ -7,10 +7,12 @@
 
 #include <QFileInfo>
 
+#include <cmath>
+
 namespace {
 
-// A build number as text: a string unchanged, an integer in decimal. Anything else, or no
-// value, never matches a build number.
+// A build number as text: a string unchanged, a number in plain decimal. A fraction, a
+// Boolean or no value never matches a build number.
 QString buildText(const QVariant &value)
 {
     switch (value.typeId()) {
@@ -18,6 +20,13 @@ QString buildText(const QVariant &value)
         return value.toString();
     case QMetaType::LongLong:
         return QString::number(value.toLongLong());
+    case QMetaType::Double: {
+        // 2^63 is exact as a double; every whole number below it converts without loss.
+        const double number = value.toDouble();
+        if (std::trunc(number) == number && std::abs(number) < 0x1p63)
+            return QString::number(qint64(number));
+        return {};
+    }
     default:
         return {};
     }

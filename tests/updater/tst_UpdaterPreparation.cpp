@@ -15,6 +15,7 @@ private slots:
     void stagesAVerifiedCopy();
     void refusesBadImagesAndBundles_data();
     void refusesBadImagesAndBundles();
+    void keepsItsResultWhenTheImageWillNotDetach_data();
     void keepsItsResultWhenTheImageWillNotDetach();
 
 private:
@@ -78,6 +79,7 @@ void UpdaterPreparationTest::stagesAVerifiedCopy_data()
     QTest::newRow("image folder") << u"folder"_s;
     QTest::newRow("image archive") << u"archive"_s;
     QTest::newRow("binary Info.plist with a numeric build") << u"binary"_s;
+    QTest::newRow("build written as a whole real number") << u"real"_s;
     QTest::newRow("mount point reported with another spelling") << u"spelled"_s;
     QTest::newRow("team line on standard output") << u"team on stdout"_s;
     QTest::newRow("stale staged copy is replaced") << u"stale"_s;
@@ -98,6 +100,10 @@ void UpdaterPreparationTest::stagesAVerifiedCopy()
         QVariantMap info = FakeBundle::managerInfo(u"2.0.0"_s, 42);
         info.insert(u"CFBundleVersion"_s, qint64(42));
         QVERIFY(FakeBundle::write(imageApp, info, FakeBundle::Format::Binary));
+    } else if (variant == u"real") {
+        QVariantMap info = FakeBundle::managerInfo(u"2.0.0"_s, 42);
+        info.insert(u"CFBundleVersion"_s, 42.0);
+        QVERIFY(FakeBundle::write(imageApp, info));
     } else if (variant == u"spelled") {
         UpdaterTestBed::steer("QUILLO_FAKE_ATTACH", u"spelled"_s);
     } else if (variant == u"team on stdout") {
@@ -177,6 +183,8 @@ void UpdaterPreparationTest::refusesBadImagesAndBundles_data()
         << u"App 安全校验失败：构建号不匹配"_s << false;
     QTest::newRow("numeric build differs") << QStringList() << app << changed(u"CFBundleVersion"_s, qint64(41))
         << u"App 安全校验失败：构建号不匹配"_s << false;
+    QTest::newRow("build with a fraction") << QStringList() << app << changed(u"CFBundleVersion"_s, 42.5)
+        << u"App 安全校验失败：构建号不匹配"_s << false;
     QTest::newRow("no build") << QStringList() << app << changed(u"CFBundleVersion"_s, QVariant())
         << u"App 安全校验失败：构建号不匹配"_s << false;
     QTest::newRow("invalid signature") << QStringList{u"QUILLO_FAKE_VERIFY_REJECT=*"_s} << app << genuine
@@ -232,19 +240,45 @@ void UpdaterPreparationTest::refusesBadImagesAndBundles()
     QCOMPARE(QFileInfo::exists(stagedApp()), stagedLeft);
 }
 
+void UpdaterPreparationTest::keepsItsResultWhenTheImageWillNotDetach_data()
+{
+    QTest::addColumn<QStringList>("steering");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QStringList>("log");
+
+    const QString preparing = u"Preparing manager update 2.0.0 (42)"_s;
+    const QString unableToDetach
+        = u"Unable to detach update image: 执行 {hdiutil} 失败：hdiutil: couldn't unmount \"disk4\" - Resource busy"_s;
+    QTest::newRow("staged") << QStringList() << u"2.0.0"_s << QString()
+                            << QStringList{preparing, u"Manager update is staged and verified"_s, unableToDetach};
+    QTest::newRow("refused after mounting") << QStringList() << u"2.0.1"_s << u"App 安全校验失败：版本号不匹配"_s
+                                            << QStringList{preparing, unableToDetach, u"Updater error: {message}"_s};
+    // An attach that went wrong is undone quietly.
+    QTest::newRow("mounted elsewhere") << QStringList{u"QUILLO_FAKE_ATTACH=elsewhere"_s} << u"2.0.0"_s
+                                       << u"安装包中没有找到 Quillo Edge"_s
+                                       << QStringList{preparing, u"Updater error: {message}"_s};
+}
+
+// A failed unmount never changes the command's result, and a mount point that is still in use
+// is not emptied by the clean-up.
 void UpdaterPreparationTest::keepsItsResultWhenTheImageWillNotDetach()
 {
-    QVERIFY(UpdaterTestBed::writeManager(imageFolder() + u"/Quillo Edge.app"_s, u"2.0.0"_s, 42));
-    UpdaterTestBed::steer("QUILLO_FAKE_DETACH", u"fail"_s);
+    QFETCH(QStringList, steering);
+    QFETCH(QString, version);
+    QFETCH(QString, message);
+    QFETCH(QStringList, log);
+    QVERIFY(UpdaterTestBed::writeManager(imageFolder() + u"/Quillo Edge.app"_s, version, 42));
+    UpdaterTestBed::steer(steering + QStringList{u"QUILLO_FAKE_DETACH=fail"_s});
 
     const UpdaterTestBed::Outcome outcome = bed_->run(prepareArguments(imageFolder()));
 
-    QCOMPARE(outcome.exitCode, 0);
-    QCOMPARE(outcome.standardError, QString());
-    QCOMPARE(bed_->logMessages(),
-             (QStringList{u"Preparing manager update 2.0.0 (42)"_s, u"Manager update is staged and verified"_s,
-                          fill(u"Unable to detach update image: 执行 {hdiutil} 失败：hdiutil: couldn't unmount \"disk4\" - Resource busy"_s)}));
-    // Still mounted: its folder must not have been emptied by the clean-up.
+    QCOMPARE(outcome.exitCode, message.isEmpty() ? 0 : 1);
+    QCOMPARE(outcome.standardError, message.isEmpty() ? QString() : message + u'\n');
+    for (QString &line : log)
+        line = fill(line).replace(u"{message}"_s, message);
+    QCOMPARE(bed_->logMessages(), log);
+    QCOMPARE(bed_->toolCalls().constLast(), fill(u"hdiutil detach {mount}"_s));
     QVERIFY(QFileInfo::exists(mountPoint() + u"/Quillo Edge.app/Contents/Info.plist"_s));
 }
 
