@@ -60,9 +60,13 @@ void FileSystem::createPrivateFolder(const QString &path)
     const QByteArray native = path.toLocal8Bit();
     if (::mkdir(native.constData(), 0700) != 0)
         fail("cannot create directory", path, {}, errno);
-    // The umask may have taken bits away; the owner needs all three.
-    if (::chmod(native.constData(), 0700) != 0)
-        fail("cannot set permissions", path, {}, errno);
+    // The umask may have taken bits away; the owner needs all three. A folder that cannot get
+    // them is not left behind.
+    if (::chmod(native.constData(), 0700) != 0) {
+        const int error = errno;
+        ::rmdir(native.constData());
+        fail("cannot set permissions", path, {}, error);
+    }
 }
 
 void FileSystem::removeItem(const QString &path)
