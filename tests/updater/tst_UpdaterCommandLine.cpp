@@ -77,6 +77,11 @@ void UpdaterCommandLineTest::refusesBadCommandLines_data()
         << QStringLiteral("暂存 App 路径无效");
     QTest::newRow("parent pid zero") << with(QStringLiteral("install"), install, QStringLiteral("--parent-pid"), QStringLiteral("0"))
                                      << QStringLiteral("更新参数格式无效：--parent-pid");
+    QTest::newRow("parent pid negative") << with(QStringLiteral("install"), install, QStringLiteral("--parent-pid"), QStringLiteral("-1"))
+                                         << QStringLiteral("更新参数格式无效：--parent-pid");
+    QTest::newRow("parent pid one beyond 32 bits")
+        << with(QStringLiteral("install"), install, QStringLiteral("--parent-pid"), QStringLiteral("2147483648"))
+        << QStringLiteral("更新参数格式无效：--parent-pid");
     QTest::newRow("parent pid beyond 32 bits")
         << with(QStringLiteral("install"), install, QStringLiteral("--parent-pid"), QStringLiteral("4294967297"))
         << QStringLiteral("更新参数格式无效：--parent-pid");

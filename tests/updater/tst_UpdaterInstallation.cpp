@@ -26,6 +26,7 @@ private slots:
     void rollsBackLateFailures();
     void waitsForTheManagerToEnd();
     void doesNotWaitForAManagerThatHasEnded();
+    void neverLeavesTheTargetMissing_data();
     void neverLeavesTheTargetMissing();
 
 private:
@@ -272,14 +273,26 @@ void UpdaterInstallationTest::doesNotWaitForAManagerThatHasEnded()
     QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
 }
 
+void UpdaterInstallationTest::neverLeavesTheTargetMissing_data()
+{
+    QTest::addColumn<bool>("rollBack");
+    QTest::newRow("installs") << false;
+    QTest::newRow("rolls back") << true;
+}
+
+// Where the file system can exchange two names, the target holds a whole bundle at every
+// moment, while the new bundle goes in and while the previous one comes back.
 void UpdaterInstallationTest::neverLeavesTheTargetMissing()
 {
+    QFETCH(bool, rollBack);
     const QString probeA = bed_->home() + u"/Applications/a"_s;
     const QString probeB = bed_->home() + u"/Applications/b"_s;
     QVERIFY(QDir().mkpath(probeA) && QDir().mkpath(probeB));
     if (!FileSystem::exchangeItems(probeA, probeB))
         QSKIP("this file system cannot exchange two names");
     QVERIFY(QDir(probeA).removeRecursively() && QDir(probeB).removeRecursively());
+    if (rollBack)
+        UpdaterTestBed::steer("QUILLO_FAKE_OPEN_REJECT", u"2.*"_s);
 
     const QByteArray watched = (bed_->targetApp() + u"/Contents/Info.plist"_s).toLocal8Bit();
     std::atomic<bool> stop = false;
@@ -297,14 +310,15 @@ void UpdaterInstallationTest::neverLeavesTheTargetMissing()
         QVERIFY(UpdaterTestBed::writeManager(stagedApp(), version, 2));
         QStringList arguments = installArguments(UpdaterTestBed::finishedProcessId());
         arguments[arguments.indexOf(u"--version"_s) + 1] = version;
-        QCOMPARE(bed_->run(arguments).exitCode, 0);
-        QCOMPARE(UpdaterTestBed::versionAt(bed_->targetApp()), version);
+        QCOMPARE(bed_->run(arguments).exitCode, rollBack ? 1 : 0);
+        QCOMPARE(UpdaterTestBed::versionAt(bed_->targetApp()), rollBack ? u"1.0.0"_s : version);
     }
     stop = true;
     watcher.join();
 
     QVERIFY(probes > 0);
     QCOMPARE(misses.load(), 0);
+    QCOMPARE(bed_->hiddenBundles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(UpdaterInstallationTest)
