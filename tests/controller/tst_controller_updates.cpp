@@ -501,12 +501,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("errorOutput");
         QTest::addColumn<bool>("truncatedDownload");
+        QTest::addColumn<bool>("killed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("updater explains") << QByteArray("App 安全校验失败：签名无效\n") << false
+        QTest::newRow("updater explains") << QByteArray("App 安全校验失败：签名无效\n") << false << false
                                           << "App 安全校验失败：签名无效";
-        QTest::newRow("updater silent") << QByteArray() << false << "更新助手执行失败";
-        QTest::newRow("updater writes only blanks") << QByteArray(" \n\t\n") << false << "更新助手执行失败";
-        QTest::newRow("download one byte short") << QByteArray() << true << "安装包大小校验失败，请重新下载";
+        QTest::newRow("updater silent") << QByteArray() << false << false << "更新助手执行失败";
+        QTest::newRow("updater writes only blanks") << QByteArray(" \n\t\n") << false << false << "更新助手执行失败";
+        // A crash is never taken for success, whatever exit code it leaves.
+        QTest::newRow("updater killed") << QByteArray() << false << true << "更新助手执行失败";
+        QTest::newRow("download one byte short") << QByteArray() << true << false << "安装包大小校验失败，请重新下载";
     }
 
     void failedPreparationCleansUp()
@@ -519,7 +522,8 @@ private slots:
         InstallerFixture installer;
         UpdaterFixture updater;
         updater.setFile(QStringLiteral("prepare.stderr"), errorOutput);
-        updater.setFile(QStringLiteral("prepare.exit"), "1");
+        QFETCH(bool, killed);
+        updater.setFile(killed ? QStringLiteral("prepare.kill") : QStringLiteral("prepare.exit"), "1");
         auto controller = makeController();
         refreshAndCheck(*controller, installer, runningStatus());
         const auto release = controller->managerUpdate();
