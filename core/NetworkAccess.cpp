@@ -5,18 +5,33 @@
 #include <QPointer>
 #include <QThread>
 
+namespace {
+
+QPointer<QNetworkAccessManager> &threadManager()
+{
+    thread_local QPointer<QNetworkAccessManager> manager;
+    return manager;
+}
+
+// The manager winds its connections down on a thread of its own, which needs the application
+// object still alive; its children are deleted too late for that.
+void deleteMainThreadManager()
+{
+    delete threadManager().data();
+}
+
+} // namespace
+
 QNetworkAccessManager &sharedNetworkAccess()
 {
-    // A guarded pointer, so a manager deleted with its owner is made afresh on next use.
-    thread_local QPointer<QNetworkAccessManager> manager;
+    QPointer<QNetworkAccessManager> &manager = threadManager();
     if (!manager) {
         manager = new QNetworkAccessManager;
-        QThread *thread = QThread::currentThread();
         QCoreApplication *application = QCoreApplication::instance();
-        if (application && application->thread() == thread)
-            manager->setParent(application);
+        if (application && application->thread() == QThread::currentThread())
+            qAddPostRoutine(deleteMainThreadManager);
         else
-            QObject::connect(thread, &QThread::finished, manager, &QObject::deleteLater);
+            QObject::connect(QThread::currentThread(), &QThread::finished, manager, &QObject::deleteLater);
     }
     return *manager;
 }

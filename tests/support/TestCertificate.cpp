@@ -13,8 +13,11 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
+void keepKnownLibraryLeakSettings();
+
 TestCertificate::TestCertificate()
 {
+    keepKnownLibraryLeakSettings();
     const QString keyPath = folder_.filePath(QStringLiteral("key.pem"));
     QProcess openssl;
     openssl.setProcessChannelMode(QProcess::MergedChannels);
