@@ -244,5 +244,6 @@ void ServiceController::openFolder(const QString &path)
 {
     if (path.isEmpty())
         return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    // A folder's URL ends in a separator, so the desktop shows the folder itself.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/')));
 }
