@@ -190,12 +190,11 @@ QCoro::Task<QString> ReleaseFeedClient::downloadAndVerify(ReleaseArtifact artifa
                                            });
     if (writeFailed)
         throw SystemError(file.errorString());
-    const QString digest = file.finish();
 
     clearDestination(destination);
     if (!complete || file.bytesWritten() != artifact.size)
         throw ReleaseUpdateError::sizeMismatch();
-    if (digest != artifact.sha256.toLower())
+    if (file.finish() != artifact.sha256.toLower())
         throw ReleaseUpdateError::checksumMismatch();
     file.moveTo(destination);
     co_return destination;

@@ -201,8 +201,9 @@ private slots:
         server_->route("/garbage", ScriptedResponse::ok("<html>"));
         QVERIFY_THROWS_EXCEPTION(SystemError, waitForTask(client().fetchManifest(server_->url("/garbage"))));
         server_->route("/schema2", ScriptedResponse::ok(manifestDocument(2)));
-        QCOMPARE(releaseErrorOf(client().fetchManifest(server_->url("/schema2")))->kind(),
-                 ReleaseUpdateError::Kind::invalidManifest);
+        const auto error = releaseErrorOf(client().fetchManifest(server_->url("/schema2")));
+        QVERIFY(error);
+        QCOMPARE(error->kind(), ReleaseUpdateError::Kind::invalidManifest);
     }
 
     void answersThatAreNotHTTPFailWithZero()
@@ -329,8 +330,9 @@ private slots:
         ReleaseArtifact artifact = artifactAt("/a.dmg");
         artifact.name = name;
         const QString folder = folder_->filePath("inner");
-        QCOMPARE(releaseErrorOf(client().downloadAndVerify(artifact, folder))->kind(),
-                 ReleaseUpdateError::Kind::invalidManifest);
+        const auto error = releaseErrorOf(client().downloadAndVerify(artifact, folder));
+        QVERIFY(error);
+        QCOMPARE(error->kind(), ReleaseUpdateError::Kind::invalidManifest);
         QVERIFY(server_->requests().isEmpty());
         QCOMPARE(everythingIn(folder_->path()), QStringList());
     }
