@@ -7,49 +7,44 @@
 
 // A private world for one updater test: a temporary home with an Applications folder, a caches
 // folder, a mount point parent and the fixture tools, which report what they were asked to do.
+// Settings made with steer() last as long as the bed.
 class UpdaterTestBed
 {
 public:
     UpdaterTestBed();
     ~UpdaterTestBed();
 
-    bool isValid() const;
     UpdaterEnvironment environment() const;
+    QString home() const { return root_.filePath(QStringLiteral("home")); }
+    QString targetApp() const { return home() + QStringLiteral("/Applications/Quillo Edge.app"); }
+    QString stagedApp() const { return fill(QStringLiteral("{staged}")); }
+    QString mountPoint() const;  // the one the disk-image tool was asked to use
+    qint64 managerId() const { return managerId_; }  // a process that has already ended
 
-    QString home() const;
-    QString updateCache() const;   // <caches>/Quillo Updates
-    QString mountPointParent() const;
-    QString targetApp() const;     // <home>/Applications/Quillo Edge.app
-    QString tool(const QString &name) const;
+    // Replaces {prepare} and {install} (valid command lines, split at "|"), {home}, {cache},
+    // {staged}, {target}, {image}, {mount}, {pid}, {update} and {<tool>} with this bed's values.
+    QString fill(QString text) const;
+    QStringList arguments(const QString &line) const { return fill(line).split(u'|'); }
+    void steer(QStringList settings) const;  // "NAME=value" for the fixture tools, filled
 
-    // A manager bundle with an XML Info.plist and an executable, as a signed build would have.
     static bool writeManager(const QString &bundlePath, const QString &version, qint64 build);
-    // The version a bundle carries, or an empty text when there is none.
-    static QString versionAt(const QString &bundlePath);
+    static QString versionAt(const QString &bundlePath);  // empty when there is none
 
-    struct Outcome
+    // Runs the updater and checks that it failed with `message` (or succeeded, when it is
+    // empty) and logged `log`, both filled after the run, with {message} in the log; an
+    // expected log message ending in "…" need only begin alike.
+    void runAndCheck(const QStringList &arguments, QString message, QStringList log,
+                     const UpdaterEnvironment &environment) const;
+    void runAndCheck(const QStringList &arguments, const QString &message, const QStringList &log) const
     {
-        int exitCode = -1;
-        QString standardError;
-    };
-    Outcome run(const QStringList &arguments, const UpdaterEnvironment &environment) const;
-    Outcome run(const QStringList &arguments) const;
+        runAndCheck(arguments, message, log, environment());
+    }
+    int run(const QStringList &arguments) const;
 
-    // Messages of the update log in order. A line without a UTC stamp continues the message
-    // before it; at the top it shows as "<malformed> " + the line.
-    QStringList logMessages() const;
-    QStringList toolCalls() const;
-    QStringList opened() const;   // "path version" per bundle the opener started
-    QStringList hiddenBundles() const;  // update copies and backups beside the target
-
-    // Sets a variable that steers the fixture tools; all are cleared with the bed.
-    static void steer(const char *name, const QString &value);
-    // The same for "NAME=value" settings.
-    static void steer(const QStringList &settings);
-
-    // The id of a process that has already ended.
-    static qint64 finishedProcessId();
+    QStringList fixtureRecord(const QString &name = QStringLiteral("calls")) const;  // or "opened"
+    QStringList entries(const QString &folder) const;  // including hidden ones
 
 private:
     QTemporaryDir root_;
+    qint64 managerId_;
 };
