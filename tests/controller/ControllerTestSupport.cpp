@@ -6,13 +6,29 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSignalSpy>
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &content)
+void writeOrRemove(const QString &path, const QByteArray &content)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
+    if (content.isEmpty()) {
+        file.remove();
+        return;
+    }
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
+}
+
+QStringList readLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 } // namespace
@@ -36,30 +52,20 @@ QString InstallerFixture::scriptPath() const
 
 void InstallerFixture::setStatus(const ServiceStatus &status)
 {
-    setFile(QStringLiteral("status"), QStringLiteral("stdout"),
-            QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact) + "\n");
+    set(QStringLiteral("status"), QStringLiteral("stdout"),
+        QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact) + "\n");
 }
 
-void InstallerFixture::setFile(const QString &command, const QString &kind, const QByteArray &content)
+void InstallerFixture::set(const QString &command, const QString &kind, const QByteArray &content)
 {
-    QVERIFY(writeFile(state_.filePath(command + QLatin1Char('.') + kind), content));
-}
-
-void InstallerFixture::removeFile(const QString &command, const QString &kind)
-{
-    QFile::remove(state_.filePath(command + QLatin1Char('.') + kind));
+    writeOrRemove(state_.filePath(command + QLatin1Char('.') + kind), content);
 }
 
 QList<QStringList> InstallerFixture::calls() const
 {
-    QFile file(state_.filePath(QStringLiteral("calls")));
     QList<QStringList> calls;
-    if (!file.open(QIODevice::ReadOnly))
-        return calls;
-    for (const QByteArray &line : file.readAll().split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QStringList arguments = QString::fromUtf8(line).split(QLatin1Char('\t'));
+    for (const QString &line : readLines(state_.filePath(QStringLiteral("calls")))) {
+        QStringList arguments = line.split(QLatin1Char('\t'));
         arguments.removeLast(); // every argument ends in a tab
         calls.append(arguments);
     }
@@ -68,10 +74,8 @@ QList<QStringList> InstallerFixture::calls() const
 
 int InstallerFixture::callCount(const QString &command) const
 {
-    int count = 0;
-    for (const QStringList &call : calls())
-        count += call.value(0) == command ? 1 : 0;
-    return count;
+    const QList<QStringList> all = calls();
+    return int(std::count_if(all.begin(), all.end(), [&](const QStringList &call) { return call.value(0) == command; }));
 }
 
 UpdaterFixture::UpdaterFixture()
@@ -89,25 +93,19 @@ UpdaterFixture::~UpdaterFixture()
     qunsetenv("QUILLO_FIXTURE_UPDATER_STATE");
 }
 
-void UpdaterFixture::setFile(const QString &name, const QByteArray &content)
+void UpdaterFixture::set(const QString &name, const QByteArray &content)
 {
-    QVERIFY(writeFile(state_.filePath(name), content));
+    writeOrRemove(state_.filePath(name), content);
 }
 
-bool UpdaterFixture::hasFile(const QString &name) const
+bool UpdaterFixture::has(const QString &name) const
 {
     return QFile::exists(state_.filePath(name));
 }
 
 QStringList UpdaterFixture::lines(const QString &name) const
 {
-    QFile file(state_.filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    return readLines(state_.filePath(name));
 }
 
 ServiceStatus runningStatus(const QString &version)
@@ -122,16 +120,70 @@ ServiceStatus runningStatus(const QString &version)
     return status;
 }
 
+QByteArray eventLine(int progress, const QString &message)
+{
+    return QStringLiteral(R"({"event":"step","progress":%1,"message":"%2"})").arg(progress).arg(message).toUtf8()
+        + "\n";
+}
+
 QString makeManagerBundle(const QString &folder, const QString &version, qint64 build)
 {
     const QString path = folder + QStringLiteral("/Quillo Edge.app");
-    if (!FakeBundle::write(path, FakeBundle::managerInfo(version, build)))
-        return {};
-    return path;
+    return FakeBundle::write(path, FakeBundle::managerInfo(version, build)) ? path : QString();
 }
 
-TemporaryHome::TemporaryHome()
+const QString ControllerHarness::managerPath = QStringLiteral("/quillo/releases/macos/latest/manifest.json");
+const QString ControllerHarness::serverPath = QStringLiteral("/quillo/releases/edge-server/latest/manifest.json");
+
+ControllerHarness::ControllerHarness()
 {
-    qputenv("HOME", QFile::encodeName(home_.path()));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home_.filePath(QStringLiteral(".cache"))));
+    if (certificate_.isValid())
+        feed_ = std::make_unique<LocalHttpsServer>(certificate_);
+    bundlePath_ = makeManagerBundle(home_.filePath(QStringLiteral("Applications")));
+}
+
+QString ControllerHarness::error() const
+{
+    if (!certificate_.isValid())
+        return certificate_.error();
+    if (!feed_->isListening())
+        return QStringLiteral("the local feed does not listen");
+    return bundlePath_.isEmpty() ? QStringLiteral("no manager bundle") : QString();
+}
+
+int ControllerHarness::requestCount(const QString &path) const
+{
+    const QList<RecordedRequest> &all = feed_->requests();
+    return int(std::count_if(all.begin(), all.end(), [&](const RecordedRequest &r) { return r.url().path() == path; }));
+}
+
+std::unique_ptr<ServiceController> ControllerHarness::make(const QString &bundle)
+{
+    ServiceControllerSetup setup;
+    setup.bundle = AppBundle(bundle.isEmpty() ? bundlePath_ : bundle);
+    setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
+    setup.managerManifestURL = feed_->url(managerPath);
+    setup.serverManifestURL = feed_->url(serverPath);
+    setup.now = [this] { return now; };
+    setup.homeDirectory = home_.path();
+    setup.cachesDirectory = cachesPath();
+    setup.quitApplication = [this] {
+        ++quitCalls;
+        quitAt = clock.elapsed();
+    };
+    setup.pollInterval = std::chrono::milliseconds(300);
+    return std::make_unique<ServiceController>(std::move(setup));
+}
+
+bool waitUntilIdle(const ServiceController &controller)
+{
+    return QTest::qWaitFor([&] { return !controller.isBusy(); }, 10000);
+}
+
+bool refreshAndWait(ServiceController &controller, bool silent)
+{
+    // A successful read publishes the status; a due check then runs to its end.
+    QSignalSpy statuses(&controller, &ServiceController::statusChanged);
+    controller.refresh(silent);
+    return QTest::qWaitFor([&] { return statuses.count() > 0 && !controller.isCheckingUpdates(); }, 15000);
 }

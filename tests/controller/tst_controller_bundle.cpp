@@ -45,6 +45,9 @@ private slots:
         QCOMPARE(controller->managerVersion(), QStringLiteral(QUILLO_PROJECT_VERSION));
         QCOMPARE(controller->managerBuildNumber(), qint64(QUILLO_BUILD_NUMBER));
         QVERIFY(BundleResources::isExecutableFile(controller->bundledServerURL().toLocalFile()));
+        QVERIFY(BundleResources::isExecutableFile(controller->updaterURL().toLocalFile()));
+        QCOMPARE(controller->installerURL().toLocalFile(),
+                 QStringLiteral(QUILLO_BUNDLE_DIR "/Contents/Resources/Installer/install.sh"));
         QVERIFY(QFile::exists(controller->installerURL().toLocalFile()));
     }
 
