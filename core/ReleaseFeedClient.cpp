@@ -92,9 +92,14 @@ void deliver(QNetworkReply &reply, const BodyConsumer &consume, Stop &stop, QByt
 
 // Sends request and hands the body to consume as it arrives. Throws for a transport error and
 // for any answer but HTTP 200; returns false when consume stopped the transfer.
-QCoro::Task<bool> receive(QNetworkRequest request, qint64 bufferSize, BodyConsumer consume)
+QCoro::Task<bool> receive(QNetworkRequest request, qint64 bufferSize, BodyConsumer consume,
+                          std::stop_token abandon = {})
 {
     ReplyPointer reply(sharedNetworkAccess().get(request));
+    // Queued for the same reason as in deliver(); dropped if the reply is gone by then.
+    const std::stop_callback abandonReply(abandon, [target = reply.get()] {
+        QMetaObject::invokeMethod(target, &QNetworkReply::abort, Qt::QueuedConnection);
+    });
     reply->setReadBufferSize(bufferSize);
     Stop stop = Stop::none;
     QByteArray buffer(chunkSize, Qt::Uninitialized);
@@ -154,7 +159,7 @@ QUrl ReleaseFeedClient::edgeServerManifestURL()
     return url;
 }
 
-QCoro::Task<ReleaseManifest> ReleaseFeedClient::fetchManifest(QUrl url) const
+QCoro::Task<ReleaseManifest> ReleaseFeedClient::fetchManifest(QUrl url, std::stop_token stop) const
 {
     QNetworkRequest request = feedRequest(manifestRequestURL(url), tls_);
     request.setRawHeader("Cache-Control", "no-cache");
@@ -165,7 +170,7 @@ QCoro::Task<ReleaseManifest> ReleaseFeedClient::fetchManifest(QUrl url) const
             return false;
         body.append(data, length);
         return true;
-    });
+    }, stop);
     if (!complete)
         throw ReleaseUpdateError::invalidManifest();
     co_return ReleaseManifest::decode(body);

@@ -11,6 +11,7 @@
 #include <QCoroTask>
 
 #include <optional>
+#include <stop_token>
 
 // The manager's client of the release feed: manifests, artifact downloads, version decisions.
 // Transfers go through the calling thread's shared network access; every failure is thrown.
@@ -26,7 +27,8 @@ public:
     static QUrl edgeServerManifestURL();
 
     // Fetches past every cache and returns the validated manifest.
-    QCoro::Task<ReleaseManifest> fetchManifest(QUrl url) const;
+    // A stop request abandons the transfer; the fetch then fails with the system's error.
+    QCoro::Task<ReleaseManifest> fetchManifest(QUrl url, std::stop_token stop = {}) const;
     // Downloads into folder, verifying size and SHA-256; returns the file's absolute path.
     QCoro::Task<QString> downloadAndVerify(ReleaseArtifact artifact, QString folder) const;
 

@@ -5,6 +5,8 @@
 
 #include <QPointer>
 
+#include <stop_token>
+
 namespace {
 
 const QString managerComponent = QStringLiteral("macos");
@@ -83,8 +85,10 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     QPointer<ServiceController> self(this);
     // The frame keeps the client alive even if the controller goes away mid-transfer.
     const std::shared_ptr<const ReleaseFeedClient> feed = setup_.feed;
+    std::stop_source abandonServerFetch;
     QCoro::Task<ReleaseManifest> managerFetch = feed->fetchManifest(setup_.managerManifestURL);
-    QCoro::Task<ReleaseManifest> serverFetch = feed->fetchManifest(setup_.serverManifestURL);
+    QCoro::Task<ReleaseManifest> serverFetch =
+        feed->fetchManifest(setup_.serverManifestURL, abandonServerFetch.get_token());
 
     std::optional<ReleaseManifest> managerManifest;
     std::optional<ReleaseManifest> serverManifest;
@@ -93,9 +97,10 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
         managerManifest = co_await managerFetch;
     } catch (...) {
         failure = std::current_exception();
+        abandonServerFetch.request_stop();
     }
     // The second transfer is always awaited, so nothing outlives the check; after a failure
-    // its outcome no longer matters.
+    // it has been abandoned and its outcome no longer matters.
     try {
         serverManifest = co_await serverFetch;
     } catch (...) {

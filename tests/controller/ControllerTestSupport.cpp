@@ -163,7 +163,7 @@ std::unique_ptr<ServiceController> ControllerHarness::make(const QString &bundle
     setup.bundle = AppBundle(bundle.isEmpty() ? bundlePath_ : bundle);
     setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
     setup.managerManifestURL = feed_->url(managerPath);
-    setup.serverManifestURL = feed_->url(serverPath);
+    setup.serverManifestURL = serverManifestOverride.isEmpty() ? feed_->url(serverPath) : serverManifestOverride;
     setup.now = [this] { return now; };
     setup.homeDirectory = home_.path();
     setup.cachesDirectory = cachesPath();

@@ -75,6 +75,8 @@ public:
 
     QDateTime now = QDateTime(QDate(2025, 3, 1), QTime(9, 0), Qt::UTC);
     QElapsedTimer clock;
+    // Where the print service manifest is fetched from instead of the local feed, when set.
+    QUrl serverManifestOverride;
     int quitCalls = 0;
     qint64 quitAt = -1;
 

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTest>
 
 namespace {
@@ -189,6 +190,21 @@ private slots:
         QCOMPARE(controller->managerUpdate(), managerUpdate);
         QCOMPARE(controller->serverUpdate(), serverUpdate);
         QCOMPARE(controller->errorMessage(), std::nullopt);
+    }
+
+    // A failed manager fetch abandons the print service fetch instead of waiting out its time-out.
+    void failedFetchAbandonsTheOther()
+    {
+        QTcpServer silent; // never answers the TLS handshake
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        harness_.feed().route(ControllerHarness::managerPath, ScriptedResponse::withStatus(404));
+        harness_.serverManifestOverride = QUrl(QStringLiteral("https://127.0.0.1:%1/edge.json").arg(silent.serverPort()));
+        auto controller = harness_.make();
+        harness_.serverManifestOverride = QUrl();
+        QSignalSpy checking(controller.get(), &ServiceController::isCheckingUpdatesChanged);
+        controller->checkForUpdates();
+        QTRY_COMPARE_WITH_TIMEOUT(checking.count(), 2, 10000);
+        QCOMPARE(controller->updateMessage(), QStringLiteral("下载安装包失败（404）"));
     }
 
     void refreshChecksAtMostEverySixHours_data()

@@ -7,15 +7,19 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 
 #include <memory>
+#include <stop_token>
 
 namespace {
 
@@ -226,6 +230,22 @@ private slots:
         const QUrl url = server_->url(manifestPath);
         server_.reset();
         QVERIFY_THROWS_EXCEPTION(SystemError, waitForTask(client().fetchManifest(url)));
+    }
+
+    void stopAbandonsAFetchThatGetsNoAnswer()
+    {
+        // Accepts the connection but never answers the TLS handshake.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        std::stop_source stop;
+        QCoro::Task<ReleaseManifest> fetch =
+            client().fetchManifest(QUrl(QStringLiteral("https://127.0.0.1:%1/m.json").arg(silent.serverPort())),
+                                   stop.get_token());
+        QTimer::singleShot(200, [&] { stop.request_stop(); });
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY_THROWS_EXCEPTION(SystemError, waitForTask(std::move(fetch)));
+        QVERIFY2(timer.elapsed() < 10000, "the fetch ran on after the stop");
     }
 
     void downloadVerifiesSizeThenDigest_data()
