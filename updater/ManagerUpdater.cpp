@@ -2,12 +2,12 @@
 
 #include "FileSystem.h"
 #include "ManagerUpdatePolicy.h"
+#include "ProcessRun.h"
 #include "StandardizedPath.h"
 #include "UpdaterError.h"
 #include "Utf8Text.h"
 
 #include <QFileInfo>
-#include <QProcess>
 
 ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogger &logger)
     : environment_(std::move(environment))
@@ -17,19 +17,9 @@ ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogge
 
 ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &arguments)
 {
-    QProcess process;
-    process.setProgram(tool);
-    process.setArguments(arguments);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
-    process.start();
-    if (!process.waitForStarted(-1))
-        throw SystemError(process.errorString());
-    // Reads both pipes while it waits, so no amount of output can stall the tool.
-    process.waitForFinished(-1);
-
-    ProcessResult result{decodeUtf8OrEmpty(process.readAllStandardOutput()),
-                         decodeUtf8OrEmpty(process.readAllStandardError())};
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+    const ProcessOutput output = runProcess(tool, arguments);
+    ProcessResult result{decodeUtf8OrEmpty(output.standardOutput), decodeUtf8OrEmpty(output.standardError)};
+    if (output.killedBySignal || output.exitCode != 0) {
         // QString::trimmed() removes exactly the Unicode White_Space characters.
         throw UpdaterError::commandFailed(tool, result.standardError.trimmed());
     }

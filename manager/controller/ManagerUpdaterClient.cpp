@@ -1,10 +1,8 @@
 #include "ManagerUpdaterClient.h"
 
 #include "ManagerUpdaterClientError.h"
-#include "UserFacingError.h"
+#include "ProcessRun.h"
 #include "Utf8Text.h"
-
-#include <QProcess>
 
 ManagerUpdaterClient::ManagerUpdaterClient(QString helperPath)
     : helperPath_(std::move(helperPath))
@@ -13,19 +11,10 @@ ManagerUpdaterClient::ManagerUpdaterClient(QString helperPath)
 
 void ManagerUpdaterClient::runAndWait(const QStringList &arguments) const
 {
-    // QProcess drains both pipes while it waits, so a talkative tool cannot stall on them.
-    QProcess process;
-    process.setProgram(helperPath_);
-    process.setArguments(arguments);
-    process.setInputChannelMode(QProcess::ForwardedInputChannel);
-    process.start();
-    if (!process.waitForStarted(-1))
-        throw SystemError(process.errorString());
-    process.waitForFinished(-1);
-
+    const ProcessOutput output = runProcess(helperPath_, arguments);
     // A tool killed by a signal has not succeeded, whatever its exit code reads.
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+    if (!output.killedBySignal && output.exitCode == 0)
         return;
-    const QString message = decodeUtf8OrEmpty(process.readAllStandardError()).trimmed();
+    const QString message = decodeUtf8OrEmpty(output.standardError).trimmed();
     throw ManagerUpdaterClientError::helperFailed(message.isEmpty() ? QStringLiteral("更新助手执行失败") : message);
 }
