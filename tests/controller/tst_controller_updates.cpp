@@ -178,14 +178,17 @@ private slots:
         // A well-formed, newer manifest of the wrong component must not be applied either.
         harness_.feed().route(path, answer.toInt() ? ScriptedResponse::withStatus(answer.toInt())
                                                    : ScriptedResponse::ok(manifest(answer, "9.0.0", 1)));
-        const int requests = harness_.feed().requests().size();
+        const int managerRequests = harness_.requestCount(ControllerHarness::managerPath);
+        const int serverRequests = harness_.requestCount(ControllerHarness::serverPath);
         QSignalSpy checking(controller.get(), &ServiceController::isCheckingUpdatesChanged);
         controller->checkForUpdates();
         controller->checkForUpdates(); // ignored while the first runs
         QCOMPARE(controller->updateMessage(), QStringLiteral("正在检查新版本…"));
         QTRY_COMPARE_WITH_TIMEOUT(checking.count(), 2, 15000);
         QTest::qWait(200);
-        QCOMPARE(harness_.feed().requests().size(), requests + 2);
+        // One check only; a failed manager fetch may abandon the other before it is sent.
+        QCOMPARE(harness_.requestCount(ControllerHarness::managerPath), managerRequests + 1);
+        QVERIFY(harness_.requestCount(ControllerHarness::serverPath) <= serverRequests + 1);
         QTEST(*controller->updateMessage(), "message");
         QCOMPARE(controller->managerUpdate(), managerUpdate);
         QCOMPARE(controller->serverUpdate(), serverUpdate);
