@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUuid>
 
 #include <QCoroTimer>
@@ -170,8 +171,12 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
     }
 
     setManagerUpdate(std::nullopt);
-    QCoro::Task<> pause = QCoro::sleepFor(250ms);
-    co_await pause;
+    // A coarse timer may fire up to 5% early; keep the whole pause before quitting.
+    QTimer pause;
+    pause.setTimerType(Qt::PreciseTimer);
+    pause.setSingleShot(true);
+    pause.start(250ms);
+    co_await qCoro(pause).waitForTimeout();
     if (self)
         setup_.quitApplication();
 }
