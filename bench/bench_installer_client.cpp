@@ -1,5 +1,6 @@
 // Installer client overhead: status() against the same script run directly by /bin/sh, and
 // draining 64 MiB on each pipe against the same script writing to /dev/null.
+#include "BareShellRun.h"
 #include "InstallerClient.h"
 
 #include <QCoreApplication>
@@ -8,11 +9,6 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char **environ;
 
 namespace {
 
@@ -24,23 +20,6 @@ QString writeScript(const QTemporaryDir &folder, const QString &name, const QByt
         qFatal("cannot write %s", qPrintable(path));
     file.write(body);
     return path;
-}
-
-// The reference: /bin/sh with the script, both outputs sent to /dev/null.
-void runDirectly(const QString &script)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const QByteArray path = script.toLocal8Bit();
-    char *argv[] = {const_cast<char *>("/bin/sh"), const_cast<char *>(path.constData()), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ) != 0)
-        qFatal("posix_spawn failed");
-    int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }
 
 template<typename Work>
@@ -73,8 +52,8 @@ int main(int argc, char **argv)
     const int rounds = 300;
     // Warm both paths once before timing.
     statusClient.status();
-    runDirectly(status);
-    const double reference = secondsFor(rounds, [&] { runDirectly(status); });
+    runShellDiscardingOutput(status);
+    const double reference = secondsFor(rounds, [&] { runShellDiscardingOutput(status); });
     const double client = secondsFor(rounds, [&] { statusClient.status(); });
     report("status() x300", client, reference, 1.10);
 
@@ -83,7 +62,7 @@ head -c 67108864 /dev/zero | tr '\0' e >&2
 wait
 )");
     const InstallerClient drainClient(drain);
-    const double drainReference = secondsFor(3, [&] { runDirectly(drain); });
+    const double drainReference = secondsFor(3, [&] { runShellDiscardingOutput(drain); });
     const double drainClientTime = secondsFor(3, [&] { drainClient.run({}); });
     report("drain 64 MiB + 64 MiB x3", drainClientTime, drainReference, 1.50);
     return 0;

@@ -3,6 +3,7 @@
 // "/bin/sh install.sh status --json" runs spawned directly with output sent to /dev/null.
 // The installer client's own reads are measured too, to show which share is whose.
 // Usage: bench_polling_cpu [seconds, default 60] [installer script, default a stand-in]
+#include "BareShellRun.h"
 #include "InstallerClient.h"
 #include "ServiceController.h"
 
@@ -16,12 +17,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-
-extern char **environ;
 
 namespace {
 
@@ -51,23 +47,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
     return seconds(self) + seconds(children);
-}
-
-void runBare(const QString &script)
-{
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    const QByteArray path = QFile::encodeName(script);
-    char *argv[] = {const_cast<char *>("/bin/sh"), const_cast<char *>(path.constData()),
-                    const_cast<char *>("status"), const_cast<char *>("--json"), nullptr};
-    pid_t pid = 0;
-    if (posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, environ) != 0)
-        qFatal("posix_spawn failed");
-    int status = 0;
-    waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
 }
 
 // CPU seconds spent while the event loop runs for that many seconds.
@@ -150,7 +129,7 @@ int main(int argc, char **argv)
 
     // The references are spaced like the polls: a run every few seconds on an idle machine costs
     // more CPU time than the same run back to back (cold caches, low clock).
-    const double bareCpu = cpuOfSpacedRuns(polls, [&] { runBare(script); });
+    const double bareCpu = cpuOfSpacedRuns(polls, [&] { runShellDiscardingOutput(script, {QStringLiteral("status"), QStringLiteral("--json")}); });
 
     // The same reads through the installer client alone, to tell the client's share of the
     // overhead from the controller's.
