@@ -1,8 +1,13 @@
 #include "AvailableRelease.h"
 
+QString versionLabel(const QString &version, std::optional<qint64> buildNumber)
+{
+    if (!buildNumber)
+        return version;
+    return version + QStringLiteral(" (") + QString::number(*buildNumber) + u')';
+}
+
 QString AvailableRelease::versionLabel() const
 {
-    if (!manifest.buildNumber)
-        return manifest.version;
-    return manifest.version + QStringLiteral(" (") + QString::number(*manifest.buildNumber) + u')';
+    return ::versionLabel(manifest.version, manifest.buildNumber);
 }

@@ -27,9 +27,9 @@ bool isNewer(const ReleaseManifest &manifest, const QString &version, qint64 bui
 
 QString ServiceController::managerVersionLabel() const
 {
+    // A build number of 0 means the bundle names none.
     const qint64 build = managerBuildNumber();
-    const QString version = managerVersion();
-    return build > 0 ? version + QStringLiteral(" (") + QString::number(build) + QStringLiteral(")") : version;
+    return versionLabel(managerVersion(), build > 0 ? std::optional<qint64>(build) : std::nullopt);
 }
 
 QString ServiceController::managerVersionDetail() const
