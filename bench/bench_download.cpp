@@ -4,6 +4,7 @@
 // The downloads run in child processes (curl, and this program started with --client) so the
 // server in this process does not count towards their memory.
 #include "LocalHttpsServer.h"
+#include "RandomFile.h"
 #include "ReleaseFeedClient.h"
 #include "Sha256.h"
 #include "TestCertificate.h"
@@ -16,7 +17,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -29,21 +29,6 @@ namespace {
 constexpr qint64 fileSize = qint64(512) << 20;
 constexpr int rounds = 2;
 constexpr int processTimeoutMilliseconds = 180'000;
-
-bool writeTestFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    QRandomGenerator generator(7);
-    for (qint64 written = 0; written < fileSize; written += block.size()) {
-        generator.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
-        if (file.write(block) != block.size())
-            return false;
-    }
-    return true;
-}
 
 // A kibibyte figure from /proc/self/status, such as VmHWM (peak resident memory).
 qint64 statusKibibytes(const char *field)
@@ -123,7 +108,7 @@ int runBenchmark()
     }
     QTemporaryDir folder;
     const QString source = folder.filePath(QStringLiteral("source.bin"));
-    if (!writeTestFile(source))
+    if (!writeRandomFile(source, fileSize, 7))
         return 1;
     const QString digest = sha256HexOfFile(source);
 

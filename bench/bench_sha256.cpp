@@ -1,11 +1,10 @@
 // Hashing throughput of sha256HexOfFile against `openssl dgst -sha256` on the same 512 MiB file.
+#include "RandomFile.h"
 #include "Sha256.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -15,21 +14,6 @@ namespace {
 
 constexpr qint64 fileSize = qint64(512) << 20;
 constexpr int rounds = 3;
-
-bool writeTestFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    QRandomGenerator generator(42);
-    for (qint64 written = 0; written < fileSize; written += block.size()) {
-        generator.fillRange(reinterpret_cast<quint32 *>(block.data()), block.size() / 4);
-        if (file.write(block) != block.size())
-            return false;
-    }
-    return true;
-}
 
 // Seconds taken by `openssl dgst -sha256`, and the digest it printed.
 std::pair<double, QString> timeOpenssl(const QString &path)
@@ -63,7 +47,7 @@ int main(int argc, char **argv)
     QCoreApplication application(argc, argv);
     QTemporaryDir folder;
     const QString path = folder.filePath(QStringLiteral("artifact.bin"));
-    if (!writeTestFile(path)) {
+    if (!writeRandomFile(path, fileSize, 42)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
