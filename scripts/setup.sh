@@ -14,6 +14,8 @@ packages=(
   qml6-module-qtwebchannel
   qcoro-qt6-dev libplist-dev libssl-dev openssl curl
   xvfb xauth fonts-noto-cjk
+  adwaita-icon-theme libqt6svg6
+  xdotool imagemagick
 )
 
 missing=()

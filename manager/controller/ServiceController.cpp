@@ -222,12 +222,19 @@ QString ServiceController::homeDirectory() const
     return setup_.homeDirectory.isEmpty() ? QDir::homePath() : setup_.homeDirectory;
 }
 
-void ServiceController::openDashboardInBrowser()
+QUrl ServiceController::dashboardUrl() const
 {
     const QUrl url(status_.url, QUrl::StrictMode);
     if (status_.url.isEmpty() || !url.isValid())
-        return;
-    QDesktopServices::openUrl(url);
+        return {};
+    return url;
+}
+
+void ServiceController::openDashboardInBrowser()
+{
+    const QUrl url = dashboardUrl();
+    if (!url.isEmpty())
+        QDesktopServices::openUrl(url);
 }
 
 void ServiceController::openLogs()

@@ -64,6 +64,8 @@ class ServiceController : public QObject
 
     // Derived values.
     Q_PROPERTY(ServicePresentation::State presentationState READ presentationState NOTIFY presentationStateChanged)
+    // The status URL when it parses, else empty: what the page view loads and the browser opens.
+    Q_PROPERTY(QUrl dashboardUrl READ dashboardUrl NOTIFY statusChanged)
     Q_PROPERTY(QString managerVersion READ managerVersion CONSTANT)
     Q_PROPERTY(qint64 managerBuildNumber READ managerBuildNumber CONSTANT)
     Q_PROPERTY(QString managerVersionLabel READ managerVersionLabel CONSTANT)
@@ -94,6 +96,7 @@ public:
     void setErrorMessage(std::optional<QString> message);
 
     ServicePresentationState presentationState() const;
+    QUrl dashboardUrl() const;
     QString managerVersion() const;
     qint64 managerBuildNumber() const;
     QString managerVersionLabel() const;

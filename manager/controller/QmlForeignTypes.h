@@ -1,0 +1,13 @@
+#pragma once
+
+#include "ServicePresentationState.h"
+
+#include <QObject>
+#include <QtQml/qqml.h>
+
+// The presentation state's cases, by name in QML: ServicePresentation.healthy and so on.
+namespace ServicePresentationForeign {
+Q_NAMESPACE
+QML_FOREIGN_NAMESPACE(ServicePresentation)
+QML_NAMED_ELEMENT(ServicePresentation)
+} // namespace ServicePresentationForeign

@@ -1,0 +1,37 @@
+#include "ApplicationSetup.h"
+
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QQuickStyle>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+void prepareWebEngine()
+{
+    if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fputs("Quillo Edge 以 root 身份运行，网页引擎的沙箱无法启用，已关闭。\n", stderr);
+    }
+    QtWebEngineQuick::initialize();
+}
+
+void configureApplication(QGuiApplication &application)
+{
+    QGuiApplication::setApplicationName(QStringLiteral("Quillo Edge"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Quillo Edge"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("dev.quillo.edge"));
+    QQuickStyle::setStyle(QStringLiteral("Fusion"));
+    // Symbols come from the freedesktop theme, falling back to the one the setup installs, so no
+    // button is blank on a bare desktop.
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+    const QString cjk = QStringLiteral("Noto Sans CJK SC");
+    if (QFontDatabase::hasFamily(cjk)) {
+        QFont font = application.font();
+        font.setFamilies({cjk});
+        application.setFont(font);
+    }
+}

@@ -1,0 +1,29 @@
+import QtQuick
+import QtQuick.Controls
+import QuilloEdge.Controller
+
+// The application menu: about, the refresh command right after it, and quit.
+MenuBar {
+    id: bar
+    required property ServiceController controller
+    signal aboutRequested()
+
+    Menu {
+        title: "Quillo Edge"
+        MenuItem {
+            text: "关于 Quillo Edge"
+            onTriggered: bar.aboutRequested()
+        }
+        MenuSeparator {}
+        MenuItem {
+            objectName: "refreshMenuItem"
+            text: "刷新服务状态\tCtrl+R"
+            onTriggered: bar.controller.refresh(false)
+        }
+        MenuSeparator {}
+        MenuItem {
+            text: "退出 Quillo Edge\tCtrl+Q"
+            onTriggered: Qt.quit()
+        }
+    }
+}

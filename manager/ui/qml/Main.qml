@@ -1,0 +1,63 @@
+import QtQuick
+import QtQuick.Controls
+import QuilloEdge
+import QuilloEdge.Controller
+
+ApplicationWindow {
+    id: window
+    required property ServiceController controller
+
+    title: "Quillo Edge"
+    width: 1180
+    height: 760
+    minimumWidth: 920
+    minimumHeight: 620
+    visible: true
+    color: Theme.windowBackground
+
+    menuBar: AppMenuBar {
+        controller: window.controller
+        onAboutRequested: about.open()
+    }
+    header: MainToolBar { controller: window.controller }
+
+    SplitView {
+        anchors.fill: parent
+        Sidebar {
+            controller: window.controller
+            SplitView.minimumWidth: 280
+            SplitView.preferredWidth: 310
+            SplitView.maximumWidth: 360
+        }
+        DetailArea {
+            controller: window.controller
+            SplitView.fillWidth: true
+        }
+    }
+
+    ErrorAlert { controller: window.controller }
+    AboutDialog {
+        id: about
+        controller: window.controller
+    }
+    MenuTrimmer { menuBar: window.menuBar }
+
+    // From any window of the application.
+    Shortcut {
+        sequence: "Ctrl+R"
+        context: Qt.ApplicationShortcut
+        onActivated: window.controller.refresh(false)
+    }
+    Shortcut {
+        sequence: StandardKey.Quit
+        context: Qt.ApplicationShortcut
+        onActivated: Qt.quit()
+    }
+
+    // The status is polled while this window is open; closing it quits the application.
+    Component.onCompleted: controller.startPolling()
+    onClosing: {
+        controller.stopPolling()
+        Qt.quit()
+    }
+}

@@ -1,0 +1,105 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import QuilloEdge
+import QuilloEdge.Controller
+
+Card {
+    id: card
+    required property ServiceController controller
+    readonly property bool hasUpdates: controller.hasAvailableUpdates
+
+    RowLayout {
+        spacing: 6
+        Symbol {
+            name: Presentation.updateHeadingSymbol(card.hasUpdates)
+            color: card.hasUpdates ? Theme.accent : Theme.secondaryText
+        }
+        Label {
+            objectName: "updateHeading"
+            text: Presentation.updateHeading(card.hasUpdates)
+            font.pixelSize: Theme.headlineSize
+            font.weight: Font.DemiBold
+        }
+    }
+    Label {
+        objectName: "updateSummary"
+        text: card.controller.softwareUpdateSummary
+        textFormat: Text.PlainText
+        color: Theme.secondaryText
+        font.pixelSize: Theme.captionSize
+        wrapMode: Text.Wrap
+        Layout.fillWidth: true
+    }
+    RowLayout {
+        visible: card.hasUpdates
+        spacing: 8
+        ProminentButton {
+            objectName: "updateNowButton"
+            text: Presentation.updateButtonTitle(card.controller.isInstallingManagerUpdate)
+            enabled: card.controller.canUpdateSoftware
+            onClicked: card.controller.updateAvailableSoftware()
+        }
+        BusyIndicator {
+            visible: card.controller.isInstallingManagerUpdate
+            running: visible
+            implicitWidth: 20
+            implicitHeight: 20
+        }
+    }
+
+    ActionButton {
+        id: versionDetails
+        objectName: "versionDetailsToggle"
+        text: "版本详情"
+        flat: true
+        checkable: true
+        symbol: checked ? "pan-down-symbolic" : "pan-end-symbolic"
+        padding: 2
+        leftPadding: 0
+        Accessible.role: Accessible.ButtonDropDown
+    }
+    ColumnLayout {
+        visible: versionDetails.checked
+        spacing: 4
+        Layout.fillWidth: true
+        Layout.leftMargin: 8
+        DetailRow {
+            objectName: "managerVersionRow"
+            label: "管理应用"
+            value: card.controller.managerVersionDetail
+            Layout.fillWidth: true
+        }
+        DetailRow {
+            objectName: "serverVersionRow"
+            visible: Presentation.showsServerVersionRow(card.controller.status.installed, card.controller.serverUpdate)
+            label: "打印服务"
+            value: card.controller.serverVersionDetail
+            Layout.fillWidth: true
+        }
+    }
+
+    RowLayout {
+        spacing: 8
+        Layout.fillWidth: true
+        Label {
+            objectName: "updateStatus"
+            text: Presentation.updateStatusText(card.controller.updateMessage, card.controller.isCheckingUpdates)
+            color: Theme.secondaryText
+            font.pixelSize: Theme.captionSize
+            wrapMode: Text.Wrap
+            maximumLineCount: 2
+            elide: Text.ElideRight
+            Layout.fillWidth: true
+        }
+        ActionButton {
+            objectName: "cardCheckButton"
+            text: Presentation.checkButtonTitle(card.controller.isCheckingUpdates)
+            font.pixelSize: Theme.captionSize
+            padding: 4
+            enabled: Presentation.canCheckForUpdates(card.controller.isCheckingUpdates,
+                                                     card.controller.isInstallingManagerUpdate)
+            onClicked: card.controller.checkForUpdates(false)
+        }
+    }
+}
