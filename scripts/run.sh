@@ -1,27 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the application bundle, and drives the print service through
-# the bundle's installer script: install, status, stop, uninstall.
+# Installs what is missing, builds the application bundle and opens the manager window. With no
+# display, the manager runs in a virtual display instead: it installs the print service through
+# the window and writes screenshots before and after, then prints their paths.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 bash "$root/scripts/build.sh" default
 
-bundle="$root/build/default/Quillo Edge.app"
-installer="$bundle/Contents/Resources/Installer/install.sh"
-binary="$bundle/Contents/Resources/Payload/quillo-edge-server"
-
-step() {
-  echo
-  echo "\$ install.sh $*"
-  /bin/sh "$installer" "$@"
-}
-
-echo "Application bundle: $bundle"
-find "$bundle" -type f | sed "s|^$bundle/|  |" | sort
-
-step install --binary "$binary" --autostart --json
-step status --json
-step stop --json
-step status --json
-step uninstall --json
-step status --json
+app="$root/build/default/Quillo Edge.app/Contents/MacOS/QuilloEdge"
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$app"
+fi
+exec xvfb-run -a -s "-screen 0 1280x800x24" bash "$root/scripts/screenshots.sh" "$app" "$root/build/default/screenshots"

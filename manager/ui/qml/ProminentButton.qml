@@ -4,6 +4,7 @@ import QtQuick
 ActionButton {
     id: control
     palette.buttonText: "white"
+    icon.color: "white"
     opacity: enabled ? 1 : 0.45
     background: Rectangle {
         implicitWidth: 80
