@@ -1,4 +1,5 @@
 // What the windows show and allow, the page view's navigation policy, and the menu trimmer.
+#include "Fetched.h"
 #include "MenuTrimmer.h"
 #include "NavigationPolicy.h"
 #include "Presentation.h"
@@ -8,9 +9,6 @@
 
 using State = ServicePresentation::State;
 Q_DECLARE_METATYPE(NavigationDecision)
-
-// A column of the current row, as an expression.
-#define FETCHED(Type, name) (*static_cast<Type *>(QTest::qData(#name, ::qMetaTypeId<Type>())))
 
 namespace {
 

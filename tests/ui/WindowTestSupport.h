@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QQmlApplicationEngine>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QVariantMap>
+
+// A window of the manager's QML module, loaded as the application loads it.
+class LoadedWindow
+{
+public:
+    LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties);
+
+    QQuickWindow *window() const { return window_; }
+    QString error() const { return error_; }
+
+    // The item or object of that objectName; fails the test when there is none.
+    QObject *find(const QString &objectName) const;
+    QVariant read(const QString &objectName, const char *property) const;
+    // A left click in the middle of the item, as the user makes it.
+    void click(const QString &objectName) const;
+
+private:
+    QQmlApplicationEngine engine_;
+    QQuickWindow *window_ = nullptr;
+    QString error_;
+};
+
+// Every window test runs with a temporary home and the web engine set up as the program does it.
+#define QUILLO_WINDOW_TEST_MAIN(TestClass)                                                                   \
+    int main(int argc, char **argv)                                                                         \
+    {                                                                                                       \
+        QTemporaryDir home;                                                                                 \
+        qputenv("HOME", QFile::encodeName(home.path()));                                                    \
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral(".cache"))));             \
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral(".local/share"))));        \
+        prepareWebEngine();                                                                                 \
+        QGuiApplication application(argc, argv);                                                            \
+        configureApplication(application);                                                                  \
+        TestClass test;                                                                                     \
+        return QTest::qExec(&test, argc, argv);                                                             \
+    }

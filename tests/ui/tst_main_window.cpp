@@ -1,0 +1,175 @@
+// The real main window over a controller whose installer is a fixture script.
+#include "ApplicationSetup.h"
+#include "ControllerTestSupport.h"
+#include "Fetched.h"
+#include "WindowTestSupport.h"
+
+#include <QQuickItem>
+#include <QTest>
+
+namespace {
+
+ServiceStatus statusOf(bool installed, bool managed, bool running, bool healthy)
+{
+    ServiceStatus status = runningStatus();
+    status.installed = installed;
+    status.managed = managed;
+    status.running = running;
+    status.healthy = healthy;
+    // Nothing listens there: a page view shows an error page, never a real service.
+    status.url = QStringLiteral("http://127.0.0.1:9");
+    status.version.clear();
+    return status;
+}
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    ControllerHarness harness_;
+    InstallerFixture installer_;
+    std::unique_ptr<ServiceController> controller_;
+    std::unique_ptr<LoadedWindow> window_;
+
+    QString text(const QString &name) const { return window_->read(name, "text").toString(); }
+    bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
+    bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
+
+    // Serves status and waits until the window shows it.
+    bool show(const ServiceStatus &status)
+    {
+        installer_.setStatus(status);
+        controller_->refresh(false);
+        return QTest::qWaitFor([&] { return controller_->status() == status; }, 10000);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(harness_.error().isEmpty(), qPrintable(harness_.error()));
+        installer_.setStatus(statusOf(false, false, false, false));
+        controller_ = harness_.make();
+        window_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
+                                                 QVariantMap{{QStringLiteral("controller"),
+                                                              QVariant::fromValue(controller_.get())}});
+        QVERIFY2(window_->window(), qPrintable(window_->error()));
+        QCOMPARE(window_->window()->title(), QStringLiteral("Quillo Edge"));
+        QCOMPARE(window_->window()->minimumSize(), QSize(920, 620));
+        // Showing the window starts the polling.
+        QVERIFY(controller_->isPolling());
+        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) >= 1);
+        QVERIFY(waitUntilIdle(*controller_));
+        QTRY_VERIFY(!controller_->isCheckingUpdates());
+    }
+
+    void cleanupTestCase()
+    {
+        window_.reset();
+        QVERIFY(!controller_->isPolling());
+    }
+
+    void showsEachState_data()
+    {
+        QTest::addColumn<ServiceStatus>("status");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<QString>("placeholder"); // empty: the page shows
+        QTest::addColumn<QString>("placeholderButton");
+        QTest::addColumn<bool>("serverVersionRow");
+        QTest::newRow("not installed") << statusOf(false, false, false, false) << "尚未启用" << "installCard"
+                                       << "开始使用 Quillo Edge" << "启用 Quillo Edge" << false;
+        QTest::newRow("not managed, running") << statusOf(true, false, true, false) << "发现现有安装" << "adoptionCard"
+                                              << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("not managed, healthy") << statusOf(true, false, true, true) << "发现现有安装" << "adoptionCard"
+                                              << "" << "" << true;
+        QTest::newRow("unhealthy") << statusOf(true, true, true, false) << "服务异常" << "serviceControlsCard"
+                                   << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("stopped") << statusOf(true, true, false, false) << "已停止" << "serviceControlsCard"
+                                 << "Edge Web 暂不可用" << "启动打印服务" << true;
+        ServiceStatus badUrl = statusOf(true, true, true, true);
+        badUrl.url = QStringLiteral("http://127.0.0.1:6176/a b");
+        QTest::newRow("healthy, address does not parse") << badUrl << "在线" << "serviceControlsCard"
+                                                         << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("healthy") << statusOf(true, true, true, true) << "在线" << "serviceControlsCard" << "" << ""
+                                 << true;
+    }
+    void showsEachState()
+    {
+        QFETCH(ServiceStatus, status);
+        QFETCH(QString, area);
+        QFETCH(QString, placeholder);
+        QVERIFY(show(status));
+        QCOMPARE(text(QStringLiteral("statusTitle")), FETCHED(QString, title));
+        for (const QString card : {"installCard", "adoptionCard", "serviceControlsCard"})
+            QCOMPARE(visible(card), card == area);
+        QCOMPARE(visible(QStringLiteral("placeholder")), !placeholder.isEmpty());
+        QCOMPARE(window_->read(QStringLiteral("dashboardLoader"), "active").toBool(), placeholder.isEmpty());
+        if (!placeholder.isEmpty()) {
+            QCOMPARE(text(QStringLiteral("placeholderTitle")), placeholder);
+            QCOMPARE(text(QStringLiteral("placeholderButton")), FETCHED(QString, placeholderButton));
+        }
+        if (status.managed) {
+            QCOMPARE(text(QStringLiteral("runButton")), status.running ? QStringLiteral("停止") : QStringLiteral("启动"));
+            QCOMPARE(window_->read(QStringLiteral("versionRow"), "value").toString(), QStringLiteral("未知"));
+        }
+        QCOMPARE(enabled(QStringLiteral("toolbarOpenInBrowser")), status.healthy);
+        // No update is known: a plain heading, no update button.
+        QCOMPARE(text(QStringLiteral("updateHeading")), QStringLiteral("软件更新"));
+        QVERIFY(!visible(QStringLiteral("updateNowButton")));
+        window_->click(QStringLiteral("versionDetailsToggle"));
+        QCOMPARE(visible(QStringLiteral("serverVersionRow")), FETCHED(bool, serverVersionRow));
+        window_->click(QStringLiteral("versionDetailsToggle"));
+    }
+
+    // While a command runs the status reads "处理中" with the command's text, everywhere; a
+    // thousand presses of a button that stays enabled run the command once.
+    void runsOneCommandAtATime()
+    {
+        QVERIFY(show(statusOf(true, true, false, false)));
+        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), "1");
+        const int startsBefore = installer_.callCount(QStringLiteral("start"));
+        for (int i = 0; i < 1000; ++i)
+            window_->click(QStringLiteral("placeholderButton"));
+        QTRY_VERIFY(controller_->isBusy());
+        QCOMPARE(text(QStringLiteral("statusTitle")), QStringLiteral("处理中"));
+        QCOMPARE(text(QStringLiteral("statusSubtitle")), QStringLiteral("正在启动打印服务…"));
+        QVERIFY(visible(QStringLiteral("activityFooter")));
+        QCOMPARE(text(QStringLiteral("activityText")), QStringLiteral("正在启动打印服务…"));
+        QVERIFY(!enabled(QStringLiteral("runButton")));
+        QVERIFY(!enabled(QStringLiteral("toolbarRefresh")));
+        QVERIFY(waitUntilIdle(*controller_));
+        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), {});
+        QCOMPARE(installer_.callCount(QStringLiteral("start")) - startsBefore, 1);
+        QVERIFY(!visible(QStringLiteral("activityFooter")));
+
+        window_->click(QStringLiteral("runButton"));
+        QTRY_COMPARE(installer_.callCount(QStringLiteral("start")) - startsBefore, 2);
+        QVERIFY(installer_.calls().contains(QStringList({"start", "--json"})));
+        QVERIFY(waitUntilIdle(*controller_));
+    }
+
+    void refreshShortcutAndErrorAlert()
+    {
+        QVERIFY(show(statusOf(true, true, false, false)));
+        const int reads = installer_.callCount(QStringLiteral("status"));
+        installer_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
+        installer_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
+        window_->window()->requestActivate();
+        QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
+        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) > reads);
+        QTRY_VERIFY(visible(QStringLiteral("errorAlert")));
+        QCOMPARE(text(QStringLiteral("errorText")), controller_->errorMessage().value_or(QString()));
+        QVERIFY(!text(QStringLiteral("errorText")).isEmpty());
+        installer_.set(QStringLiteral("status"), QStringLiteral("exit"), {});
+        installer_.set(QStringLiteral("status"), QStringLiteral("stderr"), {});
+        window_->click(QStringLiteral("errorOkButton"));
+        QTRY_VERIFY(!visible(QStringLiteral("errorAlert")));
+        QCOMPARE(controller_->errorMessage(), std::nullopt);
+    }
+};
+
+QUILLO_WINDOW_TEST_MAIN(MainWindowTest)
+#include "tst_main_window.moc"
