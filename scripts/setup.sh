@@ -11,7 +11,7 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-templates
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtquick-dialogs
   qml6-module-qt-labs-platform qml6-module-qtcore qml6-module-qtwebengine
-  qml6-module-qtwebchannel
+  qml6-module-qtwebchannel qml6-module-qt-labs-folderlistmodel
   qcoro-qt6-dev libplist-dev libssl-dev openssl curl
   xvfb xauth fonts-noto-cjk
   adwaita-icon-theme libqt6svg6

@@ -9,13 +9,30 @@ Q_IMPORT_QML_PLUGIN(QuilloEdgeControllerPlugin)
 
 LoadedWindow::LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties)
 {
-    engine_.addImportPath(QStringLiteral("qrc:/"));
+    prepare();
     engine_.setInitialProperties(initialProperties);
+    engine_.load(QUrl(QStringLiteral("qrc:") + qrcPath));
+    created();
+}
+
+LoadedWindow::LoadedWindow(const QByteArray &qml)
+{
+    prepare();
+    engine_.loadData(qml, QUrl(QStringLiteral("qrc:/QuilloEdgeTest/Window.qml")));
+    created();
+}
+
+void LoadedWindow::prepare()
+{
+    engine_.addImportPath(QStringLiteral("qrc:/"));
     QObject::connect(&engine_, &QQmlApplicationEngine::warnings, [this](const QList<QQmlError> &warnings) {
         for (const QQmlError &warning : warnings)
             error_ += warning.toString() + QLatin1Char('\n');
     });
-    engine_.load(QUrl(QStringLiteral("qrc:") + qrcPath));
+}
+
+void LoadedWindow::created()
+{
     if (!engine_.rootObjects().isEmpty())
         window_ = qobject_cast<QQuickWindow *>(engine_.rootObjects().constFirst());
     if (!window_)

@@ -11,6 +11,8 @@ class LoadedWindow
 {
 public:
     LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties);
+    // A window written in QML for the test, with the module's types at hand.
+    explicit LoadedWindow(const QByteArray &qml);
 
     QQuickWindow *window() const { return window_; }
     QString error() const { return error_; }
@@ -22,6 +24,9 @@ public:
     void click(const QString &objectName) const;
 
 private:
+    void prepare();
+    void created();
+
     QQmlApplicationEngine engine_;
     QQuickWindow *window_ = nullptr;
     QString error_;
