@@ -1,16 +1,35 @@
 #!/usr/bin/env bash
 # Runs the manager in the current (virtual) display, presses "启用并启动" and takes two
 # screenshots: before the print service is installed and with its management page showing.
+# Everything it installs lives in a temporary home folder and is removed at the end.
 # Usage: scripts/screenshots.sh PATH-TO-QuilloEdge OUTPUT-FOLDER
 set -euo pipefail
 app=$1
 out=$2
 mkdir -p "$out"
+out=$(cd "$out" && pwd)
 log="$out/manager.log"
+installer="$(dirname "$app")/../Resources/Installer/install.sh"
+
+HOME=$(mktemp -d)
+export HOME
+unset XDG_DATA_HOME XDG_STATE_HOME XDG_CONFIG_HOME XDG_CACHE_HOME
+cleanup() {
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  /bin/sh "$installer" uninstall --json >/dev/null 2>&1 || true
+  rm -rf "$HOME"
+}
+
+health_url="http://127.0.0.1:${QUILLO_EDGE_SERVER_PORT:-6176}/health"
+if curl -fsS "$health_url" >/dev/null 2>&1; then
+  echo "screenshots: a print service already answers at $health_url; remove it first" >&2
+  exit 1
+fi
 
 "$app" >"$log" 2>&1 &
 pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
+trap cleanup EXIT
 
 fail() {
   echo "screenshots: $1" >&2
@@ -39,14 +58,10 @@ import -window "$window" "$before"
 # The install card's button holds the keyboard focus.
 xdotool windowfocus --sync "$window"
 xdotool key --clearmodifiers space
-health_url="http://127.0.0.1:${QUILLO_EDGE_SERVER_PORT:-6176}/health"
 wait_for 90 curl -fsS "$health_url" || fail "the print service did not come up"
 sleep 8 # the next status poll, then the page loads and paints
 after="$out/2-management-page.png"
 import -window "$window" "$after"
 
-kill "$pid"
-wait "$pid" 2>/dev/null || true
-trap - EXIT
 echo "Screenshot before installing: $before"
 echo "Screenshot with the management page: $after"

@@ -14,7 +14,7 @@ packages=(
   qml6-module-qtwebchannel qml6-module-qt-labs-folderlistmodel
   qcoro-qt6-dev libplist-dev libssl-dev openssl curl
   xvfb xauth fonts-noto-cjk
-  adwaita-icon-theme libqt6svg6
+  adwaita-icon-theme libqt6svg6 qt6-translations-l10n
   xdotool imagemagick
 )
 

@@ -3,6 +3,9 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QQuickStyle>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
@@ -11,6 +14,8 @@
 
 void prepareWebEngine()
 {
+    // Every text is Simplified Chinese, the page's own controls and Qt's dialogs included.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China));
     if (geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX")) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fputs("Quillo Edge 以 root 身份运行，网页引擎的沙箱无法启用，已关闭。\n", stderr);
@@ -27,6 +32,11 @@ void configureApplication(QGuiApplication &application)
     // Symbols come from the freedesktop theme, falling back to the one the setup installs, so no
     // button is blank on a bare desktop.
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+
+    auto *translator = new QTranslator(&application);
+    if (translator->load(QLocale(), QStringLiteral("qt"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QGuiApplication::installTranslator(translator);
 
     const QString cjk = QStringLiteral("Noto Sans CJK SC");
     if (QFontDatabase::hasFamily(cjk)) {

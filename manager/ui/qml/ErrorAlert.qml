@@ -45,7 +45,7 @@ Dialog {
         }
     }
     footer: DialogButtonBox {
-        ActionButton {
+        ProminentButton {
             objectName: "errorOkButton"
             text: "好"
             DialogButtonBox.buttonRole: DialogButtonBox.RejectRole
