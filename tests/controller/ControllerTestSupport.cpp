@@ -6,18 +6,20 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSaveFile>
 #include <QSignalSpy>
 
 namespace {
 
+// Replaced in one step: a script run by a poll at that moment reads the old or the new content.
 void writeOrRemove(const QString &path, const QByteArray &content)
 {
-    QFile file(path);
     if (content.isEmpty()) {
-        file.remove();
+        QFile::remove(path);
         return;
     }
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size());
+    QSaveFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
 }
 
 QStringList readLines(const QString &path)

@@ -4,7 +4,9 @@
 #include "Fetched.h"
 #include "WindowTestSupport.h"
 
+#include <QAccessible>
 #include <QQuickItem>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -38,12 +40,17 @@ private:
     bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
     bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
 
-    // Serves status and waits until the window shows it.
+    // Serves status and waits until a refresh has read it and the window shows it.
     bool show(const ServiceStatus &status)
     {
         installer_.setStatus(status);
+        const int reads = installer_.callCount(QStringLiteral("status"));
         controller_->refresh(false);
-        return QTest::qWaitFor([&] { return controller_->status() == status; }, 10000);
+        const bool shown = QTest::qWaitFor(
+            [&] { return installer_.callCount(QStringLiteral("status")) > reads && controller_->status() == status; },
+            10000);
+        QTest::qWait(100); // the read's task ends once its script has exited
+        return shown;
     }
 
 private slots:
@@ -149,6 +156,33 @@ private slots:
         QTRY_COMPARE(installer_.callCount(QStringLiteral("start")) - startsBefore, 2);
         QVERIFY(installer_.calls().contains(QStringList({"start", "--json"})));
         QVERIFY(waitUntilIdle(*controller_));
+    }
+
+    // Tab reaches every control, each has a name for screen readers, and Return presses it.
+    void keyboardAndScreenReaders()
+    {
+        QVERIFY(show(statusOf(true, true, false, false)));
+        QQuickItem *root = window_->window()->contentItem();
+        QSet<QQuickItem *> chain;
+        for (QQuickItem *item = root->nextItemInFocusChain(); item && !chain.contains(item);
+             item = item->nextItemInFocusChain())
+            chain.insert(item);
+        int controls = 0;
+        for (QQuickItem *item : window_->window()->findChildren<QQuickItem *>()) {
+            if (!item->inherits("QQuickAbstractButton") || item->inherits("QQuickMenuBarItem") || !item->isVisible())
+                continue;
+            ++controls;
+            QVERIFY2(chain.contains(item) || !item->isEnabled(), qPrintable(item->objectName()));
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), qPrintable(item->objectName()));
+        }
+        QVERIFY(controls >= 10);
+
+        const int reads = installer_.callCount(QStringLiteral("status"));
+        auto *refresh = qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")));
+        refresh->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(window_->window(), Qt::Key_Return);
+        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) > reads);
     }
 
     void refreshShortcutAndErrorAlert()
