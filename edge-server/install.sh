@@ -38,16 +38,31 @@ done
 # ---------------------------------------------------------------------------------------------
 # Output
 
-# Control characters would break a JSON line; none belong in a message.
+# json_escape TEXT: sets "escaped" to TEXT fit for a JSON string. Control characters would
+# break a JSON line; none belong in a message. Plain text, the usual case, costs no process:
+# the status is read every few seconds while the manager's window is open.
 json_escape() {
-    printf '%s' "$1" | tr -d '\000-\037\177' | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g'
+    case $1 in
+        *[\\\"[:cntrl:]]*)
+            escaped=$(printf '%s' "$1" | tr -d '\000-\037\177' | sed -e 's/\\/\\\\/g' -e 's/"/\\"/g') ;;
+        *) escaped=$1 ;;
+    esac
+}
+
+# read_first_line FILE: sets "line" to the first line of FILE, or fails.
+read_first_line() {
+    line=
+    [ -r "$1" ] || return 1
+    IFS= read -r line <"$1" || [ -n "$line" ]
 }
 
 emit() {
     progress=$2
     if [ "$json" = 1 ]; then
-        printf '{"event":"%s","progress":%d,"message":"%s"}\n' \
-            "$(json_escape "$1")" "$2" "$(json_escape "$3")"
+        json_escape "$1"
+        event_json=$escaped
+        json_escape "$3"
+        printf '{"event":"%s","progress":%d,"message":"%s"}\n' "$event_json" "$2" "$escaped"
     else
         printf '%s\n' "$3"
     fi
@@ -122,7 +137,8 @@ resolve_locations() {
 # The service has a pid file; a pid alone could since belong to another program.
 read_pid() {
     [ -f "$pid_file" ] || return 1
-    pid=$(head -n 1 "$pid_file" 2>/dev/null)
+    read_first_line "$pid_file" || return 1
+    pid=$line
     case $pid in
         '' | *[!0-9]*) return 1 ;;
     esac
@@ -133,7 +149,9 @@ read_pid() {
 process_alive() {
     kill -0 "$1" 2>/dev/null || return 1
     if [ -r "/proc/$1/stat" ]; then
-        state=$(sed -e 's/^.*) //' "/proc/$1/stat" 2>/dev/null | cut -c 1)
+        read_first_line "/proc/$1/stat" || return 1
+        state=${line##*) }
+        state=${state%"${state#?}"}
         [ -n "$state" ] && [ "$state" != Z ] || return 1
     fi
     return 0
@@ -369,7 +387,7 @@ cmd_status() {
     if is_installed; then
         installed=true
         [ -f "$managed_mark" ] && managed=true
-        version=$(head -n 1 "$version_file" 2>/dev/null)
+        read_first_line "$version_file" && version=$line
         if service_running; then
             running=true
             service_healthy "$service_pid" && healthy=true
@@ -379,10 +397,16 @@ cmd_status() {
     if [ "$json" = 1 ]; then
         printf '{"installed":%s,"managed":%s,"running":%s,"healthy":%s,"autoStart":%s,' \
             "$installed" "$managed" "$running" "$healthy" "$autostart"
-        printf '"version":"%s","host":"%s","port":%s,"url":"%s",' \
-            "$(json_escape "$version")" "$HOST" "$port" "$(json_escape "$url")"
-        printf '"installRoot":"%s","dataDir":"%s","logDir":"%s"}\n' \
-            "$(json_escape "$install_root")" "$(json_escape "$data_dir")" "$(json_escape "$log_dir")"
+        json_escape "$version"
+        printf '"version":"%s","host":"%s","port":%s,' "$escaped" "$HOST" "$port"
+        json_escape "$url"
+        printf '"url":"%s",' "$escaped"
+        json_escape "$install_root"
+        printf '"installRoot":"%s",' "$escaped"
+        json_escape "$data_dir"
+        printf '"dataDir":"%s",' "$escaped"
+        json_escape "$log_dir"
+        printf '"logDir":"%s"}\n' "$escaped"
     else
         yes_no() { if [ "$1" = true ]; then printf '是'; else printf '否'; fi; }
         printf '已安装：%s\n已接管：%s\n正在运行：%s\n健康：%s\n登录时启动：%s\n' \

@@ -8,6 +8,13 @@ WebEngineView {
     id: view
     required property url pageUrl
 
+    // Cookies and local storage of the page survive restarts, in the user's application data
+    // folder. The web engine starts with the first page, not with the window.
+    profile: WebEngineProfile {
+        storageName: "ManagementPage"
+        offTheRecord: false
+        persistentCookiesPolicy: WebEngineProfile.ForcePersistentCookies
+    }
     backgroundColor: "transparent"
     settings.fullScreenSupportEnabled: true
 

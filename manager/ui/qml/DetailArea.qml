@@ -1,5 +1,4 @@
 import QtQuick
-import QtWebEngine
 import QuilloEdge
 import QuilloEdge.Controller
 
@@ -10,14 +9,6 @@ Rectangle {
     readonly property bool showsPage: Presentation.showsDashboard(controller.status.healthy, controller.dashboardUrl)
     color: Theme.windowBackground
 
-    // Cookies and local storage of the page survive restarts, in the user's application data folder.
-    WebEngineProfile {
-        id: profile
-        storageName: "ManagementPage"
-        offTheRecord: false
-        persistentCookiesPolicy: WebEngineProfile.ForcePersistentCookies
-    }
-
     // A new view each time the service becomes healthy, so the page loads afresh.
     Loader {
         id: page
@@ -26,7 +17,6 @@ Rectangle {
         active: area.showsPage
         sourceComponent: DashboardWebView {
             objectName: "dashboardView"
-            profile: profile
             pageUrl: area.controller.dashboardUrl
         }
     }
