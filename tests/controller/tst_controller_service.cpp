@@ -1,6 +1,7 @@
 #include "ControllerTestSupport.h"
 
 #include "FakeBundle.h"
+#include "OpenedUrls.h"
 
 #include <QDesktopServices>
 #include <QJSEngine>
@@ -13,16 +14,6 @@ const QString readingStatus = QStringLiteral("正在读取服务状态…");
 const QString starting = QStringLiteral("正在启动打印服务…");
 
 } // namespace
-
-// Catches what the controller asks the desktop to open.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
-};
 
 class ServiceControllerTest : public QObject
 {

@@ -1,5 +1,6 @@
 // The management page view against a local page: what stays inside, what goes to the browser.
 #include "ApplicationSetup.h"
+#include "OpenedUrls.h"
 #include "WindowTestSupport.h"
 
 #include <QDesktopServices>
@@ -60,15 +61,6 @@ private:
                       "Content-Length: " + QByteArray::number(homePage.size()) + "\r\n\r\n" + homePage);
         socket->disconnectFromHost();
     }
-};
-
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl &url) { urls.append(url); }
 };
 
 } // namespace
