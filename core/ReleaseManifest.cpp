@@ -4,11 +4,10 @@
 #include "JsonFields.h"
 #include "ReleaseUpdateError.h"
 #include "SemanticVersion.h"
+#include "StrictJson.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 
 namespace {
 
@@ -89,13 +88,13 @@ QList<ReleaseArtifact> decodeArtifacts(const QJsonObject &object)
 
 QJsonObject parseDocument(const QByteArray &bytes)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw SystemError(error.errorString());
-    if (!document.isObject())
+    QString error;
+    const auto document = parseStrictJson(bytes, &error);
+    if (!document)
+        throw SystemError(error);
+    if (!document->isObject())
         failDecoding(QStringLiteral("manifest"), QStringLiteral("an object"));
-    return document.object();
+    return document->toObject();
 }
 
 ReleaseManifest decodeFields(const QJsonObject &object)
