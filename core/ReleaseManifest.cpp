@@ -128,12 +128,22 @@ bool isValid(const ReleaseManifest &manifest)
         && std::all_of(manifest.artifacts.cbegin(), manifest.artifacts.cend(), isValidArtifact);
 }
 
+// QUrl lower-cases the scheme it reads, so the scheme is judged as the manifest writes it.
+bool writesHttpsUrls(const QJsonObject &object)
+{
+    const QJsonArray artifacts = object.value(QStringLiteral("artifacts")).toArray();
+    return std::all_of(artifacts.cbegin(), artifacts.cend(), [](const QJsonValue &artifact) {
+        return artifact.toObject().value(QStringLiteral("url")).toString().startsWith(QStringLiteral("https:"));
+    });
+}
+
 } // namespace
 
 ReleaseManifest ReleaseManifest::decode(const QByteArray &bytes)
 {
-    ReleaseManifest manifest = decodeFields(parseDocument(bytes));
-    if (!isValid(manifest))
+    const QJsonObject document = parseDocument(bytes);
+    ReleaseManifest manifest = decodeFields(document);
+    if (!isValid(manifest) || !writesHttpsUrls(document))
         throw ReleaseUpdateError::invalidManifest();
     return manifest;
 }

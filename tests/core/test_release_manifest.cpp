@@ -134,6 +134,8 @@ private slots:
         QTest::newRow("size zero") << 0 << "size" << QJsonValue(0) << Outcome::invalidManifest;
         QTest::newRow("size negative") << 1 << "size" << QJsonValue(-1) << Outcome::invalidManifest;
         QTest::newRow("plain http") << 1 << "url" << QJsonValue("http://releases.example/a.dmg") << Outcome::invalidManifest;
+        QTest::newRow("upper-case scheme") << 1 << "url" << QJsonValue("HTTPS://releases.example/a.dmg") << Outcome::invalidManifest;
+        QTest::newRow("capitalised scheme") << 0 << "url" << QJsonValue("Https://releases.example/a.dmg") << Outcome::invalidManifest;
         QTest::newRow("relative url") << 1 << "url" << QJsonValue("a.dmg") << Outcome::invalidManifest;
         QTest::newRow("upper-case digest") << 0 << "sha256" << QJsonValue(digest.toUpper()) << Outcome::decoded;
         QTest::newRow("63 digits") << 0 << "sha256" << QJsonValue(digest.left(63)) << Outcome::invalidManifest;
