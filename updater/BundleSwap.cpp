@@ -2,17 +2,36 @@
 
 #include "FileSystem.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
+
+namespace {
+
+const QString updatePrefix = QStringLiteral(".Quillo Edge.update-");
+const QString backupPrefix = QStringLiteral(".Quillo Edge.backup-");
+const QString suffix = QStringLiteral(".app");
+
+bool isHiddenBundleName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(%1|%2)[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}%3$")
+            .arg(QRegularExpression::escape(updatePrefix), QRegularExpression::escape(backupPrefix),
+                 QRegularExpression::escape(suffix)));
+    return pattern.match(name).hasMatch();
+}
+
+} // namespace
 
 BundleSwap::BundleSwap(QString target, bool atomicExchange)
     : target_(std::move(target))
     , atomicExchange_(atomicExchange)
 {
-    const QString folder = QFileInfo(target_).path();
+    const QString folder = QFileInfo(target_).path() + u'/';
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    updateCopy_ = folder + QStringLiteral("/.Quillo Edge.update-") + uuid + QStringLiteral(".app");
-    backup_ = folder + QStringLiteral("/.Quillo Edge.backup-") + uuid + QStringLiteral(".app");
+    updateCopy_ = folder + updatePrefix + uuid + suffix;
+    backup_ = folder + backupPrefix + uuid + suffix;
 }
 
 const QString &BundleSwap::updateCopy() const
@@ -70,6 +89,18 @@ void BundleSwap::removeBackup()
 {
     FileSystem::removeItem(previous_);
     previous_.clear();
+}
+
+void BundleSwap::removeEarlierLeftovers()
+{
+    const QDir folder(QFileInfo(target_).path());
+    const QStringList names = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString path = folder.filePath(name);
+        // This run's own backup stays when its removal failed, as the log says.
+        if (isHiddenBundleName(name) && path != updateCopy_ && path != backup_)
+            FileSystem::removeItemQuietly(path);
+    }
 }
 
 bool BundleSwap::exchangeWithTarget(const QString &other)

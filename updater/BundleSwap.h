@@ -23,6 +23,9 @@ public:
     // Brings the previous bundle back to the target; throws when it cannot.
     void restorePrevious();
     void removeBackup();
+    // Removes what interrupted earlier swaps left beside the target: exactly the hidden names
+    // this class gives, with an upper-case UUID, and nothing else.
+    void removeEarlierLeftovers();
 
 private:
     bool exchangeWithTarget(const QString &other);

@@ -114,6 +114,7 @@ void ManagerUpdater::finish(BundleSwap &swap, const QString &workDirectory)
                           + errorMessage(error));
         }
     }
+    swap.removeEarlierLeftovers();
     FileSystem::removeItemQuietly(workDirectory);
     logger_.write(QStringLiteral("Manager update installed successfully"));
 }

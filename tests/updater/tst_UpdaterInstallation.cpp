@@ -22,6 +22,8 @@ private slots:
     void waitsForTheManagerToEnd();
     void neverLeavesTheTargetMissing_data();
     void neverLeavesTheTargetMissing();
+    void clearsEarlierLeftovers_data();
+    void clearsEarlierLeftovers();
 };
 
 namespace {
@@ -179,6 +181,32 @@ void UpdaterInstallationTest::neverLeavesTheTargetMissing()
     QVERIFY(probes > 0);
     QCOMPARE(misses.load(), 0);
     QCOMPARE(bed.entries(u"{home}/Applications"_s), QStringList{u"Quillo Edge.app"_s});
+}
+
+void UpdaterInstallationTest::clearsEarlierLeftovers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("cleared");
+    const QString uuid = u"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"_s;
+    QTest::newRow("update copy") << u".Quillo Edge.update-%1.app"_s.arg(uuid) << true;
+    QTest::newRow("backup") << u".Quillo Edge.backup-%1.app"_s.arg(uuid) << true;
+    QTest::newRow("lower-case UUID") << u".Quillo Edge.backup-%1.app"_s.arg(uuid.toLower()) << false;
+    QTest::newRow("longer name") << u".Quillo Edge.backup-%1.app.old"_s.arg(uuid) << false;
+    QTest::newRow("not hidden") << u"Quillo Edge.backup-%1.app"_s.arg(uuid) << false;
+}
+
+// A successful install also clears what interrupted runs left beside the target, and only that.
+void UpdaterInstallationTest::clearsEarlierLeftovers()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, cleared);
+    UpdaterTestBed bed;
+    QVERIFY(arrange(bed));
+    const QString leftover = bed.home() + u"/Applications/"_s + name;
+    QVERIFY(UpdaterTestBed::writeManager(leftover, u"1.0.0"_s, 1));
+
+    QCOMPARE(bed.run(bed.arguments(u"{install}"_s)), 0);
+    QCOMPARE(QFileInfo::exists(leftover), !cleared);
 }
 
 QTEST_GUILESS_MAIN(UpdaterInstallationTest)
