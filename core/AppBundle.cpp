@@ -21,12 +21,8 @@ QVariant scalarValue(plist_t node)
     switch (plist_get_node_type(node)) {
     case PLIST_STRING:
         return propertyListString(node);
-    case PLIST_UINT: {
-        uint64_t value = 0;
-        plist_get_uint_val(node, &value);
-        // Negative integers are kept in two's complement.
-        return QVariant::fromValue(qint64(value));
-    }
+    case PLIST_UINT:
+        return propertyListInteger(node);
     case PLIST_BOOLEAN: {
         uint8_t value = 0;
         plist_get_bool_val(node, &value);

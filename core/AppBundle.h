@@ -16,8 +16,9 @@ public:
     const QString &path() const;
     QString infoPlistPath() const;
 
-    // QString for a string, qint64 for an integer, bool, double; an invalid QVariant when the
-    // key, the file or the property list is missing or unreadable.
+    // QString for a string, qint64 for an integer (quint64 above the signed range), bool,
+    // double; an invalid QVariant when the key, the file or the property list is missing or
+    // unreadable.
     QVariant infoValue(const QString &key) const;
 
 private:

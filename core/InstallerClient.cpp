@@ -2,11 +2,11 @@
 
 #include "InstallerClientError.h"
 #include "ProcessRun.h"
+#include "StrictJson.h"
 #include "TextLines.h"
 #include "Utf8Text.h"
 
 #include <QFileInfo>
-#include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
@@ -15,11 +15,10 @@ const QString shellPath = QStringLiteral("/bin/sh");
 
 std::optional<QJsonObject> jsonObject(const QString &line)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-    if (error.error != QJsonParseError::NoError || !document.isObject())
+    const auto value = parseStrictJson(line.toUtf8());
+    if (!value || !value->isObject())
         return std::nullopt;
-    return document.object();
+    return value->toObject();
 }
 
 } // namespace

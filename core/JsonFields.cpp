@@ -23,14 +23,11 @@ std::optional<QString> string(const QJsonObject &object, const QString &key)
 std::optional<qint64> integer(const QJsonObject &object, const QString &key)
 {
     const QJsonValue value = object.value(key);
-    if (!value.isDouble())
+    // Qt holds a number as an integer exactly when it is whole and fits (parseStrictJson sees
+    // to it for numbers that only round to whole ones); toInteger() would take NaN for -2^63.
+    if (value.toVariant().typeId() != QMetaType::LongLong)
         return std::nullopt;
-    // toInteger() answers its default for fractions and out-of-range values; two different
-    // defaults tell such a value apart from one that happens to equal a default.
-    const qint64 first = value.toInteger(0);
-    if (first == 0 && value.toInteger(1) != 0)
-        return std::nullopt;
-    return first;
+    return value.toInteger();
 }
 
 } // namespace JsonFields

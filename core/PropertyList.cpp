@@ -1,6 +1,7 @@
 #include "PropertyList.h"
 
-#include <cstdlib>
+#include "Utf8Text.h"
+
 #include <limits>
 
 PropertyList readPropertyList(const QByteArray &bytes)
@@ -13,9 +14,24 @@ PropertyList readPropertyList(const QByteArray &bytes)
 
 QString propertyListString(plist_t node)
 {
-    char *text = nullptr;
-    plist_get_string_val(node, &text);
-    const QString value = QString::fromUtf8(text);
-    std::free(text);
-    return value;
+    // plist_get_string_val() aborts on a string that holds a NUL byte; the pointer and the
+    // length read any string.
+    uint64_t length = 0;
+    const char *text = plist_get_string_ptr(node, &length);
+    if (!text || length > uint64_t(std::numeric_limits<qsizetype>::max()))
+        return QString();
+    return decodeUtf8Exactly(QByteArrayView(text, qsizetype(length)));
+}
+
+QVariant propertyListInteger(plist_t node)
+{
+    uint64_t bits = 0;
+    plist_get_uint_val(node, &bits);
+    // libplist 2.2 keeps a negative integer in two's complement and tells one above the signed
+    // range only by its stored width, which node comparison takes into account: a fresh node
+    // of the same bits has the signed width.
+    const PropertyList sameBits(plist_new_uint(bits));
+    if (!plist_compare_node_value(node, sameBits.get()))
+        return QVariant::fromValue(quint64(bits));
+    return QVariant::fromValue(qint64(bits));
 }

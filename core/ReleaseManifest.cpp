@@ -4,11 +4,10 @@
 #include "JsonFields.h"
 #include "ReleaseUpdateError.h"
 #include "SemanticVersion.h"
+#include "StrictJson.h"
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QJsonParseError>
 
 namespace {
 
@@ -89,13 +88,13 @@ QList<ReleaseArtifact> decodeArtifacts(const QJsonObject &object)
 
 QJsonObject parseDocument(const QByteArray &bytes)
 {
-    QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw SystemError(error.errorString());
-    if (!document.isObject())
+    QString error;
+    const auto document = parseStrictJson(bytes, &error);
+    if (!document)
+        throw SystemError(error);
+    if (!document->isObject())
         failDecoding(QStringLiteral("manifest"), QStringLiteral("an object"));
-    return document.object();
+    return document->toObject();
 }
 
 ReleaseManifest decodeFields(const QJsonObject &object)
@@ -129,12 +128,22 @@ bool isValid(const ReleaseManifest &manifest)
         && std::all_of(manifest.artifacts.cbegin(), manifest.artifacts.cend(), isValidArtifact);
 }
 
+// QUrl lower-cases the scheme it reads, so the scheme is judged as the manifest writes it.
+bool writesHttpsUrls(const QJsonObject &object)
+{
+    const QJsonArray artifacts = object.value(QStringLiteral("artifacts")).toArray();
+    return std::all_of(artifacts.cbegin(), artifacts.cend(), [](const QJsonValue &artifact) {
+        return artifact.toObject().value(QStringLiteral("url")).toString().startsWith(QStringLiteral("https:"));
+    });
+}
+
 } // namespace
 
 ReleaseManifest ReleaseManifest::decode(const QByteArray &bytes)
 {
-    ReleaseManifest manifest = decodeFields(parseDocument(bytes));
-    if (!isValid(manifest))
+    const QJsonObject document = parseDocument(bytes);
+    ReleaseManifest manifest = decodeFields(document);
+    if (!isValid(manifest) || !writesHttpsUrls(document))
         throw ReleaseUpdateError::invalidManifest();
     return manifest;
 }

@@ -10,3 +10,10 @@ QString decodeUtf8OrEmpty(const QByteArray &bytes)
         return QString();
     return text;
 }
+
+QString decodeUtf8Exactly(QByteArrayView bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}

@@ -2,17 +2,37 @@
 
 #include "FileSystem.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QUuid>
 
-BundleSwap::BundleSwap(QString target, bool atomicExchange)
+namespace {
+
+const QString updatePrefix = QStringLiteral(".Quillo Edge.update-");
+const QString backupPrefix = QStringLiteral(".Quillo Edge.backup-");
+const QString suffix = QStringLiteral(".app");
+
+bool isHiddenBundleName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^(%1|%2)[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}%3$")
+            .arg(QRegularExpression::escape(updatePrefix), QRegularExpression::escape(backupPrefix),
+                 QRegularExpression::escape(suffix)));
+    return pattern.match(name).hasMatch();
+}
+
+} // namespace
+
+BundleSwap::BundleSwap(QString target, bool atomicExchange, SwapStepHook beforeStep)
     : target_(std::move(target))
     , atomicExchange_(atomicExchange)
+    , beforeStep_(std::move(beforeStep))
 {
-    const QString folder = QFileInfo(target_).path();
+    const QString folder = QFileInfo(target_).path() + u'/';
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    updateCopy_ = folder + QStringLiteral("/.Quillo Edge.update-") + uuid + QStringLiteral(".app");
-    backup_ = folder + QStringLiteral("/.Quillo Edge.backup-") + uuid + QStringLiteral(".app");
+    updateCopy_ = folder + updatePrefix + uuid + suffix;
+    backup_ = folder + backupPrefix + uuid + suffix;
 }
 
 const QString &BundleSwap::updateCopy() const
@@ -28,51 +48,102 @@ bool BundleSwap::backupMade() const
 void BundleSwap::installUpdateCopy()
 {
     if (!FileSystem::exists(target_)) {
-        FileSystem::moveItem(updateCopy_, target_);
+        move(updateCopy_, target_);
         return;
     }
     if (exchangeWithTarget(updateCopy_)) {
         previous_ = updateCopy_;
-        FileSystem::moveItem(updateCopy_, backup_);
+        move(updateCopy_, backup_);
         previous_ = backup_;
         return;
     }
-    FileSystem::moveItem(target_, backup_);
+    // Without the exchange the target is empty between these two renames, and only then.
+    move(target_, backup_);
     previous_ = backup_;
-    FileSystem::moveItem(updateCopy_, target_);
+    move(updateCopy_, target_);
 }
 
 void BundleSwap::removeUpdateCopyQuietly()
 {
     if (previous_ != updateCopy_)
-        FileSystem::removeItemQuietly(updateCopy_);
+        removeQuietly(updateCopy_);
 }
 
 void BundleSwap::restorePrevious()
 {
-    if (FileSystem::exists(target_)) {
-        try {
-            if (exchangeWithTarget(previous_)) {
-                FileSystem::removeItemQuietly(previous_);
-                previous_.clear();
-                return;
-            }
-        } catch (const std::exception &) {
-            // Fall back to clearing the target and moving the previous bundle in.
-        }
-        FileSystem::removeItemQuietly(target_);
+    if (FileSystem::exists(target_) && exchangeBack())
+        return;
+    // The failed bundle goes aside under whichever hidden name the previous one does not hold,
+    // and is removed from there once the previous bundle is back.
+    const QString aside = previous_ == updateCopy_ ? backup_ : updateCopy_;
+    const bool setAside = FileSystem::exists(target_);
+    if (setAside)
+        move(target_, aside);
+    try {
+        move(previous_, target_);
+    } catch (const std::exception &) {
+        if (setAside)
+            removeQuietly(aside);  // unwanted even when nothing can take its place
+        throw;
     }
-    FileSystem::moveItem(previous_, target_);
     previous_.clear();
+    if (setAside)
+        removeQuietly(aside);
 }
 
 void BundleSwap::removeBackup()
 {
-    FileSystem::removeItem(previous_);
+    remove(previous_);
     previous_.clear();
+}
+
+void BundleSwap::removeEarlierLeftovers()
+{
+    const QDir folder(QFileInfo(target_).path());
+    const QStringList names = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString path = folder.filePath(name);
+        // This run's own backup stays when its removal failed, as the log says.
+        if (isHiddenBundleName(name) && path != updateCopy_ && path != backup_)
+            removeQuietly(path);
+    }
 }
 
 bool BundleSwap::exchangeWithTarget(const QString &other)
 {
     return atomicExchange_ && FileSystem::exchangeItems(other, target_);
+}
+
+bool BundleSwap::exchangeBack()
+{
+    try {
+        if (!exchangeWithTarget(previous_))
+            return false;
+    } catch (const std::exception &) {
+        return false;  // the renames below may still work
+    }
+    removeQuietly(previous_);
+    previous_.clear();
+    return true;
+}
+
+void BundleSwap::move(const QString &from, const QString &to)
+{
+    if (beforeStep_)
+        beforeStep_(SwapStep::rename, from);
+    FileSystem::moveItem(from, to);
+}
+
+void BundleSwap::remove(const QString &path)
+{
+    if (beforeStep_)
+        beforeStep_(SwapStep::remove, path);
+    FileSystem::removeItem(path);
+}
+
+void BundleSwap::removeQuietly(const QString &path)
+{
+    if (beforeStep_)
+        beforeStep_(SwapStep::remove, path);
+    FileSystem::removeItemQuietly(path);
 }

@@ -59,7 +59,7 @@ void ManagerUpdater::install(const ParsedArguments &arguments)
     logger_.write(QStringLiteral("Waiting for manager process %1 to exit").arg(request.parentProcessId));
     waitForProcessToExit(request.parentProcessId);
 
-    BundleSwap swap(request.targetApp, environment_.atomicExchange);
+    BundleSwap swap(request.targetApp, environment_.atomicExchange, environment_.beforeSwapStep);
     try {
         run(environment_.tools.copier, {request.stagedApp, swap.updateCopy()});
         validateApplication(swap.updateCopy(), request.version, request.buildNumber);
@@ -114,6 +114,7 @@ void ManagerUpdater::finish(BundleSwap &swap, const QString &workDirectory)
                           + errorMessage(error));
         }
     }
+    swap.removeEarlierLeftovers();
     FileSystem::removeItemQuietly(workDirectory);
     logger_.write(QStringLiteral("Manager update installed successfully"));
 }

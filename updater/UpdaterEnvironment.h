@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SwapStep.h"
 #include "Toolset.h"
 
 #include <QString>
@@ -17,6 +18,7 @@ struct UpdaterEnvironment
     std::chrono::milliseconds exitDeadline{120000};
     std::chrono::milliseconds exitProbeInterval{200};
     bool atomicExchange = true;  // swap bundles in one step where the file system can
+    SwapStepHook beforeSwapStep;
 
     static UpdaterEnvironment system();
 };

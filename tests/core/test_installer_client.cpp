@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <signal.h>
+
 namespace {
 
 const QString statusLine = QStringLiteral(
@@ -79,11 +81,20 @@ private slots:
 
     void backgroundChildHoldingThePipeDoesNotHoldTheCaller()
     {
+        const QString childId = folder_.filePath(QStringLiteral("child.pid"));
         QElapsedTimer timer;
         timer.start();
-        const InstallerCommandResult result = clientFor("sleep 30 &\necho started\n").run({});
+        const InstallerCommandResult result =
+            clientFor(QStringLiteral("sleep 30 &\necho $! > '%1'\necho started\n").arg(childId)).run({});
+        const qint64 elapsed = timer.elapsed();
+        // The child must still be there, holding the pipe; and no test leaves a process behind.
+        QFile idFile(childId);
+        QVERIFY(idFile.open(QIODevice::ReadOnly));
+        const pid_t child = pid_t(idFile.readAll().trimmed().toLongLong());
+        QVERIFY(child > 0);
+        QCOMPARE(::kill(child, SIGKILL), 0);
         QCOMPARE(result.standardOutput, QStringLiteral("started\n"));
-        QVERIFY2(timer.elapsed() < 10000, "waited for the background child");
+        QVERIFY2(elapsed < 10000, "waited for the background child");
     }
 
     void runPassesScriptArgumentsEnvironmentAndFolder()

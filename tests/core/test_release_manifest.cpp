@@ -8,6 +8,8 @@
 #include <QTest>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 enum class Outcome { decoded, decoderError, invalidManifest };
@@ -121,6 +123,7 @@ private slots:
         QTest::newRow("schema version 2") << -1 << "schemaVersion" << QJsonValue(2) << Outcome::invalidManifest;
         QTest::newRow("version of two numbers") << -1 << "version" << QJsonValue("1.4") << Outcome::invalidManifest;
         QTest::newRow("version with prefix") << -1 << "version" << QJsonValue("v1.4.0") << Outcome::invalidManifest;
+        QTest::newRow("version after U+FEFF") << -1 << "version" << QJsonValue(u"\uFEFF1.4.0"_s) << Outcome::invalidManifest;
         QTest::newRow("no artifacts") << -1 << "artifacts" << QJsonValue(QJsonArray()) << Outcome::invalidManifest;
         QTest::newRow("empty name") << 1 << "name" << QJsonValue("") << Outcome::invalidManifest;
         QTest::newRow("name with slash") << 1 << "name" << QJsonValue("../Quillo.dmg") << Outcome::invalidManifest;
@@ -131,6 +134,8 @@ private slots:
         QTest::newRow("size zero") << 0 << "size" << QJsonValue(0) << Outcome::invalidManifest;
         QTest::newRow("size negative") << 1 << "size" << QJsonValue(-1) << Outcome::invalidManifest;
         QTest::newRow("plain http") << 1 << "url" << QJsonValue("http://releases.example/a.dmg") << Outcome::invalidManifest;
+        QTest::newRow("upper-case scheme") << 1 << "url" << QJsonValue("HTTPS://releases.example/a.dmg") << Outcome::invalidManifest;
+        QTest::newRow("capitalised scheme") << 0 << "url" << QJsonValue("Https://releases.example/a.dmg") << Outcome::invalidManifest;
         QTest::newRow("relative url") << 1 << "url" << QJsonValue("a.dmg") << Outcome::invalidManifest;
         QTest::newRow("upper-case digest") << 0 << "sha256" << QJsonValue(digest.toUpper()) << Outcome::decoded;
         QTest::newRow("63 digits") << 0 << "sha256" << QJsonValue(digest.left(63)) << Outcome::invalidManifest;
@@ -153,6 +158,7 @@ private slots:
         QTest::newRow("not JSON") << QByteArray("<html>");
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("array") << QByteArray("[]");
+        QTest::newRow("number outside the grammar") << "{\"channel\":4.e1," + QJsonDocument(validManifest()).toJson().mid(1);
         QTest::newRow("artifact not an object") << QJsonDocument(QJsonObject{{"schemaVersion", 1}, {"component", "macos"},
             {"version", "1.0.0"}, {"releasedAt", "2025-01-31T08:00:00Z"}, {"artifacts", QJsonArray{1}}}).toJson();
     }

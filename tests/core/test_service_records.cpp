@@ -1,4 +1,5 @@
 #include "DecimalInteger.h"
+#include "InstallerClient.h"
 #include "InstallerEvent.h"
 #include "ServicePresentationState.h"
 #include "ServiceStatus.h"
@@ -91,13 +92,25 @@ private slots:
         QTest::newRow("progress text") << QByteArray(R"({"event":"s","progress":"40","message":"m"})") << false;
         QTest::newRow("event null") << QByteArray(R"({"event":null,"progress":1,"message":"m"})") << false;
         QTest::newRow("empty object") << QByteArray("{}") << false;
+        // Strict JSON only.
+        QTest::newRow("raw tab in a string") << QByteArray("{\"event\":\"s\t\",\"progress\":1,\"message\":\"m\"}") << false;
+        QTest::newRow("unknown escape") << QByteArray(R"({"event":"\a","progress":1,"message":"m"})") << false;
+        QTest::newRow("unpaired surrogate") << QByteArray(R"({"event":"\ud800","progress":1,"message":"m"})") << false;
+        for (const char *number : {"4.e1", "1.", ".7", "-.5"})
+            QTest::addRow("number %s", number) << R"({"event":"s","progress":1,"message":"m","x":)" + QByteArray(number) + "}" << false;
+        QTest::newRow("tiny number") << QByteArray(R"({"event":"s","progress":1,"message":"m","x":1e-400})") << true;
+        // An integer is a whole number in the signed 64-bit range, however it is written.
+        QTest::newRow("progress written 4.0e1") << QByteArray(R"({"event":"s","progress":4.0e1,"message":"m"})") << true;
+        QTest::newRow("progress 1e-400") << QByteArray(R"({"event":"s","progress":1e-400,"message":"m"})") << false;
+        QTest::newRow("progress below 64 bits") << QByteArray(R"({"event":"s","progress":-9223372036854775809,"message":"m"})") << false;
     }
 
+    // Event lines are read as the installer client reads a command's output.
     void eventDecoding()
     {
         QFETCH(QByteArray, json);
         QFETCH(bool, decodes);
-        QCOMPARE(InstallerEvent::fromJson(parse(json)).has_value(), decodes);
+        QCOMPARE(InstallerClient::events(QString::fromUtf8(json)).size(), decodes ? 1 : 0);
     }
 
     void presentationState_data()

@@ -108,11 +108,11 @@ QString UpdaterTestBed::versionAt(const QString &bundlePath)
     return AppBundle(bundlePath).infoValue(u"CFBundleShortVersionString"_s).toString();
 }
 
-int UpdaterTestBed::run(const QStringList &arguments) const
+int UpdaterTestBed::run(const QStringList &arguments, const UpdaterEnvironment &environment) const
 {
     QBuffer standardError;
     standardError.open(QIODevice::WriteOnly);
-    return updaterEntry(arguments, environment(), standardError);
+    return updaterEntry(arguments, environment, standardError);
 }
 
 void UpdaterTestBed::runAndCheck(const QStringList &arguments, QString message, QStringList log,

@@ -39,7 +39,8 @@ public:
     {
         runAndCheck(arguments, message, log, environment());
     }
-    int run(const QStringList &arguments) const;
+    int run(const QStringList &arguments, const UpdaterEnvironment &environment) const;
+    int run(const QStringList &arguments) const { return run(arguments, environment()); }
 
     QStringList fixtureRecord(const QString &name = QStringLiteral("calls")) const;  // or "opened"
     QStringList entries(const QString &folder) const;  // including hidden ones

@@ -12,6 +12,8 @@ class AppBundleTest : public QObject
 private slots:
     void readsInfoValues_data();
     void readsInfoValues();
+    void keepsValuesAsWritten_data();
+    void keepsValuesAsWritten();
 };
 
 void AppBundleTest::readsInfoValues_data()
@@ -50,6 +52,37 @@ void AppBundleTest::readsInfoValues()
         QCOMPARE(value, contents.isNull() ? it.value() : QVariant());
     }
     QVERIFY(!bundle.infoValue(u"CFBundleShortVersionString"_s).isValid());
+}
+
+void AppBundleTest::keepsValuesAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("element");
+    QTest::addColumn<QVariant>("value");
+    QTest::newRow("string holding a NUL byte") << "<string>dev.quillo.edge\0</string>"_ba
+                                               << QVariant(QString::fromUtf8("dev.quillo.edge\0", 16));
+    QTest::newRow("string after U+FEFF") << "<string>\xEF\xBB\xBF" "dev.quillo.edge</string>"_ba
+                                         << QVariant(u"\uFEFFdev.quillo.edge"_s);
+    QTest::newRow("integer above the signed range") << "<integer>18446744073709551615</integer>"_ba
+                                                    << QVariant::fromValue(std::numeric_limits<quint64>::max());
+}
+
+// A value is read as written, so the checks on it cannot be fooled or crashed by its bytes.
+void AppBundleTest::keepsValuesAsWritten()
+{
+    QFETCH(QByteArray, element);
+    QFETCH(QVariant, value);
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"Quillo Edge.app"_s);
+    QVERIFY(FakeBundle::write(path, {}));
+    QFile file(path + u"/Contents/Info.plist"_s);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(R"(<?xml version="1.0" encoding="UTF-8"?><plist version="1.0"><dict><key>Value</key>)" + element
+               + "</dict></plist>");
+    file.close();
+
+    const QVariant read = AppBundle(path).infoValue(u"Value"_s);
+    QCOMPARE(read.typeId(), value.typeId());
+    QCOMPARE(read, value);
 }
 
 QTEST_GUILESS_MAIN(AppBundleTest)

@@ -22,6 +22,10 @@ private slots:
     void waitsForTheManagerToEnd();
     void neverLeavesTheTargetMissing_data();
     void neverLeavesTheTargetMissing();
+    void stoppedAtAnyStepLeavesAWholeBundle_data();
+    void stoppedAtAnyStepLeavesAWholeBundle();
+    void clearsEarlierLeftovers_data();
+    void clearsEarlierLeftovers();
 };
 
 namespace {
@@ -179,6 +183,96 @@ void UpdaterInstallationTest::neverLeavesTheTargetMissing()
     QVERIFY(probes > 0);
     QCOMPARE(misses.load(), 0);
     QCOMPARE(bed.entries(u"{home}/Applications"_s), QStringList{u"Quillo Edge.app"_s});
+}
+
+namespace {
+
+// Not a std::exception, so nothing in the updater catches it: the run ends there, as if killed.
+struct Stopped
+{
+};
+
+} // namespace
+
+void UpdaterInstallationTest::stoppedAtAnyStepLeavesAWholeBundle_data()
+{
+    neverLeavesTheTargetMissing_data();
+}
+
+// Without the exchange, a run stopped before any rename or removal of the swap, or part-way
+// through a removal, leaves a whole bundle at the target, or none only between the rename that
+// takes the previous bundle away and the one that brings a bundle in. The next update succeeds
+// and leaves nothing hidden behind.
+void UpdaterInstallationTest::stoppedAtAnyStepLeavesAWholeBundle()
+{
+    QFETCH(bool, rollBack);
+    for (int stopAt = 0; stopAt < 20; ++stopAt) {
+        UpdaterTestBed bed;
+        QVERIFY(arrange(bed));
+        bed.steer({u"QUILLO_FAKE_OPEN_REJECT="_s + (rollBack ? u"2.*"_s : QString())});
+        UpdaterEnvironment environment = bed.environment();
+        environment.atomicExchange = false;
+        QStringList steps;
+        environment.beforeSwapStep = [&](SwapStep step, const QString &path) {
+            steps << (step == SwapStep::rename ? u"rename "_s : u"remove "_s) + path;
+            if (steps.size() <= stopAt)
+                return;
+            if (step == SwapStep::remove)
+                QFile::remove(path + u"/Contents/Info.plist"_s);
+            throw Stopped();
+        };
+        bool stopped = false;
+        try {
+            bed.run(bed.arguments(u"{install}"_s), environment);
+        } catch (const Stopped &) {
+            stopped = true;
+        }
+
+        const QString version = UpdaterTestBed::versionAt(bed.targetApp());
+        if (version.isEmpty()) {
+            QVERIFY2(!QFileInfo::exists(bed.targetApp()), qPrintable(u"part of a bundle left at "_s + steps.last()));
+            QVERIFY2(steps.size() >= 2 && steps.at(steps.size() - 2) == u"rename "_s + bed.targetApp()
+                         && steps.last().startsWith(u"rename "_s),
+                     qPrintable(u"no bundle left at "_s + steps.last()));
+        } else {
+            QVERIFY(version == u"1.0.0"_s || version == u"2.0.0"_s);
+        }
+        if (!stopped)
+            return;
+
+        bed.steer({u"QUILLO_FAKE_OPEN_REJECT="_s});
+        environment.beforeSwapStep = {};
+        QCOMPARE(bed.run(bed.arguments(u"{install}"_s), environment), 0);
+        QCOMPARE(UpdaterTestBed::versionAt(bed.targetApp()), u"2.0.0"_s);
+        QCOMPARE(bed.entries(u"{home}/Applications"_s), QStringList{u"Quillo Edge.app"_s});
+    }
+    QFAIL("the run never ended");
+}
+
+void UpdaterInstallationTest::clearsEarlierLeftovers_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("cleared");
+    const QString uuid = u"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"_s;
+    QTest::newRow("update copy") << u".Quillo Edge.update-%1.app"_s.arg(uuid) << true;
+    QTest::newRow("backup") << u".Quillo Edge.backup-%1.app"_s.arg(uuid) << true;
+    QTest::newRow("lower-case UUID") << u".Quillo Edge.backup-%1.app"_s.arg(uuid.toLower()) << false;
+    QTest::newRow("longer name") << u".Quillo Edge.backup-%1.app.old"_s.arg(uuid) << false;
+    QTest::newRow("not hidden") << u"Quillo Edge.backup-%1.app"_s.arg(uuid) << false;
+}
+
+// A successful install also clears what interrupted runs left beside the target, and only that.
+void UpdaterInstallationTest::clearsEarlierLeftovers()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, cleared);
+    UpdaterTestBed bed;
+    QVERIFY(arrange(bed));
+    const QString leftover = bed.home() + u"/Applications/"_s + name;
+    QVERIFY(UpdaterTestBed::writeManager(leftover, u"1.0.0"_s, 1));
+
+    QCOMPARE(bed.run(bed.arguments(u"{install}"_s)), 0);
+    QCOMPARE(QFileInfo::exists(leftover), !cleared);
 }
 
 QTEST_GUILESS_MAIN(UpdaterInstallationTest)
