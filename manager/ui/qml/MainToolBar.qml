@@ -32,7 +32,7 @@ ToolBar {
         ActionButton {
             objectName: "toolbarCheckForUpdates"
             text: "检查更新"
-            symbol: "go-down-symbolic"
+            symbol: "document-save-symbolic"
             flat: true
             enabled: Presentation.canCheckForUpdates(toolbar.controller.isCheckingUpdates,
                                                      toolbar.controller.isInstallingManagerUpdate)
