@@ -14,18 +14,19 @@ RowLayout {
         color: Theme.secondaryText
         font.pixelSize: Theme.bodySize
     }
-    Item { Layout.fillWidth: true }
     TextInput {
         objectName: row.objectName + "Value"
         text: row.value
         readOnly: true
+        autoScroll: false
         selectByMouse: true
         clip: true
         font.pixelSize: Theme.bodySize
         color: palette.windowText
-        horizontalAlignment: TextInput.AlignRight
-        Layout.maximumWidth: row.width * 0.7
-        Layout.preferredWidth: Math.min(implicitWidth, row.width * 0.7)
+        // Right-aligned; a value too long for the row shows its beginning.
+        horizontalAlignment: implicitWidth > width ? TextInput.AlignLeft : TextInput.AlignRight
+        // It takes the rest of the row, so the gap before the value is part of it.
+        Layout.fillWidth: true
         Accessible.name: row.label
         ToolTip.text: row.value
         ToolTip.visible: hover.hovered && implicitWidth > width

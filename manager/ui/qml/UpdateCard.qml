@@ -48,35 +48,9 @@ Card {
         }
     }
 
-    ActionButton {
-        id: versionDetails
-        objectName: "versionDetailsToggle"
-        text: "版本详情"
-        flat: true
-        checkable: true
-        symbol: checked ? "pan-down-symbolic" : "pan-end-symbolic"
-        padding: 2
-        leftPadding: 0
-        Accessible.role: Accessible.ButtonDropDown
-    }
-    ColumnLayout {
-        visible: versionDetails.checked
-        spacing: 4
+    VersionDetails {
+        controller: card.controller
         Layout.fillWidth: true
-        Layout.leftMargin: 8
-        DetailRow {
-            objectName: "managerVersionRow"
-            label: "管理应用"
-            value: card.controller.managerVersionDetail
-            Layout.fillWidth: true
-        }
-        DetailRow {
-            objectName: "serverVersionRow"
-            visible: Presentation.showsServerVersionRow(card.controller.status.installed, card.controller.serverUpdate)
-            label: "打印服务"
-            value: card.controller.serverVersionDetail
-            Layout.fillWidth: true
-        }
     }
 
     RowLayout {
