@@ -1,5 +1,7 @@
 #include "Presentation.h"
 
+#include <QKeySequence>
+
 namespace {
 
 // An optional text from the controller: null when absent.
@@ -186,4 +188,46 @@ bool Presentation::canRestart(bool isBusy, bool installed) const
 bool Presentation::canCheckForUpdates(bool isCheckingUpdates, bool isInstallingManagerUpdate) const
 {
     return !isCheckingUpdates && !isInstallingManagerUpdate;
+}
+
+QString Presentation::installedVersionText(const QString &version) const
+{
+    return version.isEmpty() ? QStringLiteral("未安装") : version;
+}
+
+QString Presentation::settingsUpdateButtonTitle(bool isInstallingServerUpdate, bool isInstallingManagerUpdate) const
+{
+    return updateButtonTitle(isInstallingServerUpdate || isInstallingManagerUpdate);
+}
+
+QString Presentation::optionalText(const QVariant &text) const
+{
+    return isPresent(text) ? text.toString() : QString();
+}
+
+bool Presentation::canCheckForUpdatesInSettings(bool isCheckingUpdates, bool isInstallingServerUpdate,
+                                                bool isInstallingManagerUpdate) const
+{
+    return !isCheckingUpdates && !isInstallingServerUpdate && !isInstallingManagerUpdate;
+}
+
+bool Presentation::canChangeAutoStart(bool managed, bool isBusy) const
+{
+    return managed && !isBusy;
+}
+
+bool Presentation::canOpenServiceFolders(bool managed) const
+{
+    return managed;
+}
+
+bool Presentation::canRemoveService(bool managed, bool isBusy) const
+{
+    return managed && !isBusy;
+}
+
+QString Presentation::settingsShortcut() const
+{
+    const QKeySequence platform(QKeySequence::Preferences);
+    return (platform.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Comma) : platform).toString(QKeySequence::PortableText);
 }

@@ -66,4 +66,17 @@ public:
     Q_INVOKABLE bool canRunCommand(bool isBusy) const;
     Q_INVOKABLE bool canRestart(bool isBusy, bool installed) const;
     Q_INVOKABLE bool canCheckForUpdates(bool isCheckingUpdates, bool isInstallingManagerUpdate) const;
+
+    // Settings window.
+    Q_INVOKABLE QString installedVersionText(const QString &version) const;
+    Q_INVOKABLE QString settingsUpdateButtonTitle(bool isInstallingServerUpdate, bool isInstallingManagerUpdate) const;
+    // An optional text from the controller, empty when absent.
+    Q_INVOKABLE QString optionalText(const QVariant &text) const;
+    Q_INVOKABLE bool canCheckForUpdatesInSettings(bool isCheckingUpdates, bool isInstallingServerUpdate,
+                                                  bool isInstallingManagerUpdate) const;
+    Q_INVOKABLE bool canChangeAutoStart(bool managed, bool isBusy) const;
+    Q_INVOKABLE bool canOpenServiceFolders(bool managed) const;
+    Q_INVOKABLE bool canRemoveService(bool managed, bool isBusy) const;
+    // The platform's settings shortcut (Command-, on a Mac), Ctrl+, where the platform has none.
+    Q_INVOKABLE QString settingsShortcut() const;
 };

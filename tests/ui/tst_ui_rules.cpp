@@ -182,6 +182,55 @@ private slots:
         QVERIFY(!present_.canRestart(true, true));
     }
 
+    // The settings window's update button and enabled rules.
+    void settingsRules_data()
+    {
+        QTest::addColumn<bool>("managed");
+        QTest::addColumn<bool>("busy");
+        QTest::addColumn<bool>("checking");
+        QTest::addColumn<bool>("installingServer");
+        QTest::addColumn<bool>("installingManager");
+        QTest::addColumn<QString>("updateTitle");
+        QTest::addColumn<bool>("canCheck");
+        QTest::addColumn<bool>("canSwitch");
+        QTest::addColumn<bool>("canOpenFolders");
+        QTest::addColumn<bool>("canRemove");
+        QTest::newRow("managed, idle") << true << false << false << false << false << "立即更新" << true << true << true
+                                       << true;
+        QTest::newRow("checking") << true << false << true << false << false << "立即更新" << false << true << true
+                                  << true;
+        QTest::newRow("print service update") << true << true << false << true << false << "正在更新…" << false
+                                              << false << true << false;
+        QTest::newRow("manager update") << true << false << false << false << true << "正在更新…" << false << true
+                                        << true << true;
+        QTest::newRow("not managed") << false << false << false << false << false << "立即更新" << true << false
+                                     << false << false;
+        QTest::newRow("command running") << true << true << false << false << false << "立即更新" << true << false
+                                         << true << false;
+    }
+    void settingsRules()
+    {
+        QFETCH(bool, managed);
+        QFETCH(bool, busy);
+        QFETCH(bool, installingServer);
+        QFETCH(bool, installingManager);
+        QCOMPARE(present_.settingsUpdateButtonTitle(installingServer, installingManager), FETCHED(QString, updateTitle));
+        QCOMPARE(present_.canCheckForUpdatesInSettings(FETCHED(bool, checking), installingServer, installingManager),
+                 FETCHED(bool, canCheck));
+        QCOMPARE(present_.canChangeAutoStart(managed, busy), FETCHED(bool, canSwitch));
+        QCOMPARE(present_.canOpenServiceFolders(managed), FETCHED(bool, canOpenFolders));
+        QCOMPARE(present_.canRemoveService(managed, busy), FETCHED(bool, canRemove));
+    }
+
+    void settingsTexts()
+    {
+        QCOMPARE(present_.installedVersionText(QString()), QStringLiteral("未安装"));
+        QCOMPARE(present_.installedVersionText(QStringLiteral("2.0.1")), QStringLiteral("2.0.1"));
+        QCOMPARE(present_.optionalText(none), QString());
+        QCOMPARE(present_.optionalText(QStringLiteral("已是最新")), QStringLiteral("已是最新"));
+        QCOMPARE(present_.settingsShortcut(), QStringLiteral("Ctrl+,"));
+    }
+
     void navigationPolicy_data()
     {
         QTest::addColumn<QUrl>("url");
