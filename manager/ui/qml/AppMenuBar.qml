@@ -2,11 +2,14 @@ import QtQuick
 import QtQuick.Controls
 import QuilloEdge.Controller
 
-// The application menu: about, the refresh command right after it, and quit.
+// The application menu: about, the refresh command right after it, settings, and quit.
 MenuBar {
     id: bar
     required property ServiceController controller
+    // How the settings shortcut reads on this platform.
+    required property string settingsShortcut
     signal aboutRequested()
+    signal settingsRequested()
 
     Menu {
         title: "Quillo Edge"
@@ -19,6 +22,12 @@ MenuBar {
             objectName: "refreshMenuItem"
             text: "刷新服务状态\tCtrl+R"
             onTriggered: bar.controller.refresh(false)
+        }
+        MenuSeparator {}
+        MenuItem {
+            objectName: "settingsMenuItem"
+            text: "设置…\t" + bar.settingsShortcut
+            onTriggered: bar.settingsRequested()
         }
         MenuSeparator {}
         MenuItem {

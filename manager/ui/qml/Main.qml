@@ -17,7 +17,9 @@ ApplicationWindow {
 
     menuBar: AppMenuBar {
         controller: window.controller
+        settingsShortcut: settingsShortcut.nativeText
         onAboutRequested: about.open()
+        onSettingsRequested: settings.show()
     }
     header: MainToolBar { controller: window.controller }
 
@@ -41,12 +43,23 @@ ApplicationWindow {
         controller: window.controller
     }
     MenuTrimmer { menuBar: window.menuBar }
+    SettingsOpener {
+        id: settings
+        controller: window.controller
+        over: window
+    }
 
     // From any window of the application.
     Shortcut {
         sequence: "Ctrl+R"
         context: Qt.ApplicationShortcut
         onActivated: window.controller.refresh(false)
+    }
+    Shortcut {
+        id: settingsShortcut
+        sequence: Presentation.settingsShortcut()
+        context: Qt.ApplicationShortcut
+        onActivated: settings.show()
     }
     Shortcut {
         sequence: StandardKey.Quit

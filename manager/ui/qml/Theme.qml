@@ -13,6 +13,7 @@ QtObject {
     readonly property color adoptionBackground: "#FFF4E5"
     readonly property color adoptionBorder: "#FFD8A8"
     readonly property color divider: "#DCDCE1"
+    readonly property color destructive: "#D70015"
 
     readonly property int bodySize: 13
     readonly property int captionSize: 12
