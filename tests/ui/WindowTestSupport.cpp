@@ -1,6 +1,10 @@
 #include "WindowTestSupport.h"
 
+#include "ControllerTestSupport.h"
+
+#include <QAccessible>
 #include <QQuickItem>
+#include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
@@ -57,9 +61,46 @@ QVariant LoadedWindow::read(const QString &objectName, const char *property) con
 
 void LoadedWindow::click(const QString &objectName) const
 {
-    auto *item = qobject_cast<QQuickItem *>(find(objectName));
-    if (!item)
+    clickItem(qobject_cast<QQuickItem *>(find(objectName)));
+}
+
+void clickItem(QQuickItem *item)
+{
+    if (!item || !item->window())
         return;
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-    QTest::mouseClick(window_, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+}
+
+bool showStatus(InstallerFixture &installer, ServiceController &controller, const ServiceStatus &status)
+{
+    installer.setStatus(status);
+    const int reads = installer.callCount(QStringLiteral("status"));
+    controller.refresh(false);
+    const bool shown = QTest::qWaitFor(
+        [&] { return installer.callCount(QStringLiteral("status")) > reads && controller.status() == status; }, 10000);
+    QTest::qWait(100); // the read's task ends once its script has exited
+    return shown;
+}
+
+QStringList unreachableOrUnnamedControls(QQuickItem *scope, int &controls)
+{
+    QSet<QQuickItem *> chain;
+    for (QQuickItem *item = scope->nextItemInFocusChain(); item && !chain.contains(item);
+         item = item->nextItemInFocusChain())
+        chain.insert(item);
+    QStringList faults;
+    controls = 0;
+    for (QQuickItem *item : scope->window()->findChildren<QQuickItem *>()) {
+        if (!item->inherits("QQuickAbstractButton") || item->inherits("QQuickMenuBarItem") || !item->isVisible()
+            || !scope->isAncestorOf(item))
+            continue;
+        ++controls;
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
+        if ((!chain.contains(item) && item->isEnabled()) || !accessible
+            || accessible->text(QAccessible::Name).isEmpty())
+            faults.append(item->objectName().isEmpty() ? QString::fromLatin1(item->metaObject()->className())
+                                                       : item->objectName());
+    }
+    return faults;
 }

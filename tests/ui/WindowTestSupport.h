@@ -6,6 +6,11 @@
 #include <QTemporaryDir>
 #include <QVariantMap>
 
+class InstallerFixture;
+class QQuickItem;
+class ServiceController;
+struct ServiceStatus;
+
 // A window of the manager's QML module, loaded as the application loads it.
 class LoadedWindow
 {
@@ -31,6 +36,16 @@ private:
     QQuickWindow *window_ = nullptr;
     QString error_;
 };
+
+// A left click in the middle of the item, as the user makes it.
+void clickItem(QQuickItem *item);
+// Serves status through the fixture installer and waits until a refresh has read it and a
+// window bound to the controller shows it.
+bool showStatus(InstallerFixture &installer, ServiceController &controller, const ServiceStatus &status);
+// The visible controls inside scope (a window's root item, a popup's item) that Tab does not
+// reach while enabled, or that have no name for screen readers; controls receives how many
+// visible controls there are.
+QStringList unreachableOrUnnamedControls(QQuickItem *scope, int &controls);
 
 // Every window test runs with a temporary home and the web engine set up as the program does it.
 #define QUILLO_WINDOW_TEST_MAIN(TestClass)                                                                   \

@@ -4,9 +4,7 @@
 #include "Fetched.h"
 #include "WindowTestSupport.h"
 
-#include <QAccessible>
 #include <QQuickItem>
-#include <QSet>
 #include <QTest>
 
 namespace {
@@ -40,18 +38,7 @@ private:
     bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
     bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
 
-    // Serves status and waits until a refresh has read it and the window shows it.
-    bool show(const ServiceStatus &status)
-    {
-        installer_.setStatus(status);
-        const int reads = installer_.callCount(QStringLiteral("status"));
-        controller_->refresh(false);
-        const bool shown = QTest::qWaitFor(
-            [&] { return installer_.callCount(QStringLiteral("status")) > reads && controller_->status() == status; },
-            10000);
-        QTest::qWait(100); // the read's task ends once its script has exited
-        return shown;
-    }
+    bool show(const ServiceStatus &status) { return showStatus(installer_, *controller_, status); }
 
 private slots:
     void initTestCase()
@@ -162,20 +149,8 @@ private slots:
     void keyboardAndScreenReaders()
     {
         QVERIFY(show(statusOf(true, true, false, false)));
-        QQuickItem *root = window_->window()->contentItem();
-        QSet<QQuickItem *> chain;
-        for (QQuickItem *item = root->nextItemInFocusChain(); item && !chain.contains(item);
-             item = item->nextItemInFocusChain())
-            chain.insert(item);
         int controls = 0;
-        for (QQuickItem *item : window_->window()->findChildren<QQuickItem *>()) {
-            if (!item->inherits("QQuickAbstractButton") || item->inherits("QQuickMenuBarItem") || !item->isVisible())
-                continue;
-            ++controls;
-            QVERIFY2(chain.contains(item) || !item->isEnabled(), qPrintable(item->objectName()));
-            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(item);
-            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(), qPrintable(item->objectName()));
-        }
+        QCOMPARE(unreachableOrUnnamedControls(window_->window()->contentItem(), controls), QStringList());
         QVERIFY(controls >= 10);
 
         const int reads = installer_.callCount(QStringLiteral("status"));
