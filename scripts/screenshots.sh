@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs the manager in the current (virtual) display, presses "启用并启动" and takes two
-# screenshots: before the print service is installed and with its management page showing.
+# Runs the manager in the current (virtual) display, presses "启用并启动" and takes screenshots:
+# before the print service is installed, with its management page showing, then the settings
+# window and its removal confirmation.
 # Everything it installs lives in a temporary home folder and is removed at the end.
 # Usage: scripts/screenshots.sh PATH-TO-QuilloEdge OUTPUT-FOLDER
 set -euo pipefail
@@ -63,5 +64,24 @@ sleep 8 # the next status poll, then the page loads and paints
 after="$out/2-management-page.png"
 import -window "$window" "$after"
 
+# The settings window, through the application's settings shortcut.
+xdotool key --clearmodifiers ctrl+comma
+wait_for 20 xdotool search --onlyvisible --name '^设置$' || fail "no settings window appeared"
+settings_window=$(xdotool search --onlyvisible --name '^设置$' | head -n 1)
+sleep 2
+settings="$out/3-settings.png"
+import -window "$settings_window" "$settings"
+
+# "移除打印服务…" is the last control, one Shift+Tab away; Space asks for the confirmation,
+# Escape cancels it.
+xdotool windowfocus --sync "$settings_window"
+xdotool key --clearmodifiers shift+Tab space
+sleep 1
+confirmation="$out/4-removal-confirmation.png"
+import -window "$settings_window" "$confirmation"
+xdotool key --clearmodifiers Escape
+
 echo "Screenshot before installing: $before"
 echo "Screenshot with the management page: $after"
+echo "Screenshot of the settings window: $settings"
+echo "Screenshot of the removal confirmation: $confirmation"
