@@ -28,6 +28,7 @@ void configureApplication(QGuiApplication &application)
     QGuiApplication::setApplicationName(QStringLiteral("Quillo Edge"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Quillo Edge"));
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.quillo.edge"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/QuilloEdge/icons/dev.quillo.edge.svg")));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
     // Symbols come from the freedesktop theme, falling back to the one the setup installs, so no
     // button is blank on a bare desktop.

@@ -1,17 +1,40 @@
 #include "ApplicationSetup.h"
 #include "ServiceController.h"
+#include "SingleInstance.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
+#include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(QuilloEdgeUiPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloEdgeControllerPlugin)
 
+namespace {
+
+void bringForward(const QQmlApplicationEngine &engine)
+{
+    for (QObject *object : engine.rootObjects()) {
+        if (auto *window = qobject_cast<QQuickWindow *>(object)) {
+            window->show();
+            window->raise();
+            window->requestActivate();
+        }
+    }
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     prepareWebEngine();
     QGuiApplication application(argc, argv);
+
+    // A manager already running for this user comes forward instead.
+    SingleInstance instance;
+    if (instance.claim() == SingleInstance::Role::secondary)
+        return 0;
+
     configureApplication(application);
 
     // One controller for the application's lifetime, shared by every window.
@@ -23,6 +46,7 @@ int main(int argc, char *argv[])
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &engine, [&engine] { bringForward(engine); });
     engine.load(QUrl(QStringLiteral("qrc:/QuilloEdge/Main.qml")));
     return application.exec();
 }
