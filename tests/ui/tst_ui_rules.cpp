@@ -118,6 +118,7 @@ private slots:
         QCOMPARE(present_.serviceArea(true, true), Area::Controls);
         QCOMPARE(present_.versionText(QString()), QStringLiteral("未知"));
         QCOMPARE(present_.versionText(QStringLiteral("2.0.1")), QStringLiteral("2.0.1"));
+        QCOMPARE(present_.installedVersionText(QString()), QStringLiteral("未安装"));
     }
 
     void updateCard_data()
@@ -220,15 +221,6 @@ private slots:
         QCOMPARE(present_.canChangeAutoStart(managed, busy), FETCHED(bool, canSwitch));
         QCOMPARE(present_.canOpenServiceFolders(managed), FETCHED(bool, canOpenFolders));
         QCOMPARE(present_.canRemoveService(managed, busy), FETCHED(bool, canRemove));
-    }
-
-    void settingsTexts()
-    {
-        QCOMPARE(present_.installedVersionText(QString()), QStringLiteral("未安装"));
-        QCOMPARE(present_.installedVersionText(QStringLiteral("2.0.1")), QStringLiteral("2.0.1"));
-        QCOMPARE(present_.optionalText(none), QString());
-        QCOMPARE(present_.optionalText(QStringLiteral("已是最新")), QStringLiteral("已是最新"));
-        QCOMPARE(present_.settingsShortcut(), QStringLiteral("Ctrl+,"));
     }
 
     void navigationPolicy_data()
