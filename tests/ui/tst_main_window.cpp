@@ -123,7 +123,7 @@ private slots:
     void runsOneCommandAtATime()
     {
         QVERIFY(show(statusOf(true, true, false, false)));
-        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), "1");
+        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), "3"); // outlasts the presses, also under sanitizers
         const int startsBefore = installer_.callCount(QStringLiteral("start"));
         for (int i = 0; i < 1000; ++i)
             window_->click(QStringLiteral("placeholderButton"));
