@@ -81,6 +81,7 @@ private slots:
         // An integer is a whole number in the signed 64-bit range, however it is written.
         QTest::newRow("progress written 4.0e1") << QByteArray(R"({"event":"s","progress":4.0e1,"message":"m"})") << true;
         QTest::newRow("progress 1e-400") << QByteArray(R"({"event":"s","progress":1e-400,"message":"m"})") << false;
+        QTest::newRow("progress above 64 bits") << QByteArray(R"({"event":"s","progress":9223372036854775808,"message":"m"})") << false;
         QTest::newRow("progress below 64 bits") << QByteArray(R"({"event":"s","progress":-9223372036854775809,"message":"m"})") << false;
     }
 
