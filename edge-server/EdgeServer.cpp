@@ -1,152 +1,221 @@
 #include "EdgeServer.h"
 
-#include "HttpConnection.h"
 #include "ManagementPage.h"
-#include "MultipartForm.h"
 
-#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpSocket>
 #include <QUrl>
-#include <QUrlQuery>
 
+#include <httplib.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-// Each connection may buffer a whole upload; this bounds the memory a burst of clients can take.
-constexpr int maxOpenConnections = 16;
+// Each worker may hold one whole upload in memory; the workers bound how many at once.
+constexpr size_t workerCount = 8;
+constexpr size_t maxBodyBytes = 32 * 1024 * 1024;
 
 void logLine(const QString &line)
 {
     std::fprintf(stderr, "%s\n", line.toUtf8().constData());
 }
 
-HttpResponse methodNotAllowed(const QByteArray &allowed)
+void answerText(httplib::Response &response, int status, const QString &message)
 {
-    HttpResponse response = HttpResponse::text(405, QStringLiteral("不支持此请求方法"));
-    response.headers.append({"Allow", allowed});
-    return response;
+    response.status = status;
+    response.set_content((message + u'\n').toStdString(), "text/plain; charset=utf-8");
+}
+
+void methodNotAllowed(httplib::Response &response, const char *allowed)
+{
+    answerText(response, 405, QStringLiteral("不支持此请求方法"));
+    response.set_header("Allow", allowed);
+}
+
+// The library's default also sets SO_REUSEPORT, which would let a second process take the same
+// port beside a running service instead of failing.
+void reuseAddressOnly(int socket)
+{
+    const int yes = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+// Why the port cannot be taken, asked of the system with the same options the server uses.
+int bindErrno(quint16 port)
+{
+    const int probe = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (probe < 0)
+        return errno;
+    reuseAddressOnly(probe);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int result = ::bind(probe, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 ? 0 : errno;
+    ::close(probe);
+    return result;
 }
 
 } // namespace
 
-EdgeServer::EdgeServer(quint16 port, QString dataDir, QString version, QObject *parent)
-    : QObject(parent), port_(port), version_(std::move(version)), store_(std::move(dataDir))
+EdgeServer::EdgeServer(quint16 port, QString dataDir, QString version)
+    : port_(port), version_(std::move(version)), store_(std::move(dataDir)),
+      server_(std::make_unique<httplib::Server>())
 {
-    connect(&server_, &QTcpServer::pendingConnectionAvailable, this, &EdgeServer::acceptConnections);
+    httplib::Server &server = *server_;
+    server.new_task_queue = [] { return new httplib::ThreadPool(workerCount); };
+    server.set_socket_options(reuseAddressOnly);
+    server.set_payload_max_length(maxBodyBytes);
+    server.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
+
+    server.set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
+        return refuseEarly(request, response) ? httplib::Server::HandlerResponse::Handled
+                                                : httplib::Server::HandlerResponse::Unhandled;
+    });
+    server.Get("/", [this](const httplib::Request &request, httplib::Response &response) { page(request, response); });
+    server.Get("/health", [this](const httplib::Request &, httplib::Response &response) { health(response); });
+    server.Post("/upload",
+                [this](const httplib::Request &request, httplib::Response &response) { upload(request, response); });
+    server.Get("/upload", [](const httplib::Request &, httplib::Response &response) { methodNotAllowed(response, "POST"); });
+    for (const char *path : {"/", "/health"}) {
+        server.Post(path, [](const httplib::Request &, httplib::Response &response) {
+            methodNotAllowed(response, "GET, HEAD");
+        });
+    }
+    // Answers the library makes itself (404, 413, 400 …) get a short Chinese text too.
+    server.set_error_handler([](const httplib::Request &, httplib::Response &response) {
+        if (!response.body.empty())
+            return;
+        answerText(response, response.status,
+                   response.status == 404 ? QStringLiteral("找不到页面") : QStringLiteral("请求无效"));
+    });
 }
 
-QString EdgeServer::listen()
+EdgeServer::~EdgeServer() = default;
+
+QString EdgeServer::bind()
 {
-    if (server_.listen(QHostAddress::LocalHost, port_)) {
-        logLine(QStringLiteral("打印服务已在 http://127.0.0.1:%1 上运行，版本 %2").arg(port_).arg(version_));
+    if (server_->bind_to_port("127.0.0.1", port_))
         return {};
-    }
-    if (server_.serverError() == QAbstractSocket::AddressInUseError)
+    const int error = bindErrno(port_);
+    if (error == EADDRINUSE)
         return QStringLiteral("无法在 127.0.0.1:%1 上监听，端口已被占用").arg(port_);
-    return QStringLiteral("无法在 127.0.0.1:%1 上监听：%2").arg(port_).arg(server_.errorString());
+    return QStringLiteral("无法在 127.0.0.1:%1 上监听：%2").arg(port_).arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
-void EdgeServer::acceptConnections()
+void EdgeServer::serve()
 {
-    while (QTcpSocket *socket = server_.nextPendingConnection()) {
-        if (openConnections_ >= maxOpenConnections) {
-            socket->write(HttpResponse::text(503, QStringLiteral("服务繁忙，请稍后再试")).serialize(true));
-            socket->disconnectFromHost();
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            continue;
-        }
-        ++openConnections_;
-        connect(socket, &QObject::destroyed, this, [this] { --openConnections_; });
-        new HttpConnection(socket, [this](const HttpRequest &request) { return handle(request); });
-    }
+    logLine(QStringLiteral("打印服务已在 http://127.0.0.1:%1 上运行，版本 %2").arg(port_).arg(version_));
+    server_->listen_after_bind();
 }
 
-bool EdgeServer::isOwnAuthority(const QByteArray &hostAndPort) const
+bool EdgeServer::isOwnAuthority(const std::string &hostAndPort) const
 {
-    const QByteArray port = ':' + QByteArray::number(port_);
-    const QByteArray lower = hostAndPort.toLower();
-    return lower == "127.0.0.1" + port || lower == "localhost" + port;
+    const QString lower = QString::fromStdString(hostAndPort).toLower();
+    const QString port = QString::number(port_);
+    return lower == QStringLiteral("127.0.0.1:") + port || lower == QStringLiteral("localhost:") + port;
 }
 
-HttpResponse EdgeServer::handle(const HttpRequest &request) const
+bool EdgeServer::isOwnPage(const std::string &url) const
+{
+    const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
+    return parsed.isValid() && parsed.scheme() == u"http"
+        && isOwnAuthority(QStringLiteral("%1:%2").arg(parsed.host()).arg(parsed.port()).toStdString());
+}
+
+// Runs before any body is read. True when the request was refused.
+bool EdgeServer::refuseEarly(const httplib::Request &request, httplib::Response &response) const
 {
     // Another site's page that has renamed itself to 127.0.0.1 (DNS rebinding) sends its own name.
-    if (!isOwnAuthority(request.header("host")))
-        return HttpResponse::text(421, QStringLiteral("请通过 http://127.0.0.1:%1 访问打印服务").arg(port_));
-
+    if (request.get_header_value_count("Host") != 1 || !isOwnAuthority(request.get_header_value("Host"))) {
+        answerText(response, 421, QStringLiteral("请通过 http://127.0.0.1:%1 访问打印服务").arg(port_));
+        return true;
+    }
+    // A body must state its length, which bounds what a worker holds: the library would read a
+    // chunked body of any size.
     const bool reads = request.method == "GET" || request.method == "HEAD";
-    if (request.path == "/")
-        return reads ? page(request) : methodNotAllowed("GET, HEAD");
-    if (request.path == "/health")
-        return reads ? health() : methodNotAllowed("GET, HEAD");
-    if (request.path == "/upload")
-        return request.method == "POST" ? upload(request) : methodNotAllowed("POST");
-    return HttpResponse::text(404, QStringLiteral("找不到页面"));
+    if (request.has_header("Transfer-Encoding") || (!reads && !request.has_header("Content-Length"))) {
+        answerText(response, 411, QStringLiteral("请求需要 Content-Length"));
+        response.set_header("Connection", "close");
+        return true;
+    }
+    if (request.get_header_value<uint64_t>("Content-Length") > maxBodyBytes) {
+        answerText(response, 413, QStringLiteral("上传的文件过大"));
+        response.set_header("Connection", "close");
+        return true;
+    }
+    // A form on any other site could post here too; browsers say where a post comes from, in
+    // Origin, or at least in Referer.
+    const char *from = request.has_header("Origin") ? "Origin" : "Referer";
+    if (!reads && request.has_header(from) && !isOwnPage(request.get_header_value(from))) {
+        answerText(response, 403, QStringLiteral("拒绝来自其他网站的上传"));
+        return true;
+    }
+    return false;
 }
 
-HttpResponse EdgeServer::page(const HttpRequest &request) const
+void EdgeServer::page(const httplib::Request &request, httplib::Response &response) const
 {
     ManagementPage model;
     model.version = version_;
     model.dataDir = store_.dataDir();
     model.files = store_.fileNames();
-    const QString uploaded = QUrlQuery(QString::fromUtf8(request.query))
-                                 .queryItemValue(QStringLiteral("uploaded"), QUrl::FullyDecoded);
+    const QString uploaded = QString::fromStdString(request.get_param_value("uploaded"));
     if (!uploaded.isEmpty())
         model.notice = QStringLiteral("已上传：%1").arg(uploaded);
 
-    HttpResponse response;
-    response.body = model.html();
-    response.headers.append({QByteArray("Content-Security-Policy"),
-                             QByteArray("default-src 'none'; style-src 'unsafe-inline'; form-action 'self'")});
-    return response;
+    const QByteArray html = model.html();
+    response.set_content(html.constData(), size_t(html.size()), "text/html; charset=utf-8");
+    response.set_header("Content-Security-Policy",
+                        "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
 }
 
-HttpResponse EdgeServer::health() const
+void EdgeServer::health(httplib::Response &response) const
 {
-    HttpResponse response;
-    response.contentType = "application/json";
-    response.body = QJsonDocument(QJsonObject{{"status", "ok"},
-                                              {"service", "quillo-edge-server"},
-                                              {"version", version_},
-                                              {"pid", QCoreApplication::applicationPid()}})
-                        .toJson(QJsonDocument::Compact);
-    return response;
+    const QByteArray body = QJsonDocument(QJsonObject{{"status", "ok"},
+                                                      {"service", "quillo-edge-server"},
+                                                      {"version", version_},
+                                                      {"pid", qint64(::getpid())}})
+                                .toJson(QJsonDocument::Compact);
+    response.set_content(body.constData(), size_t(body.size()), "application/json");
 }
 
-HttpResponse EdgeServer::upload(const HttpRequest &request) const
+void EdgeServer::upload(const httplib::Request &request, httplib::Response &response) const
 {
-    // A form on any other site could post here too; browsers say where a post comes from.
-    if (request.hasHeader("origin")) {
-        const QUrl origin(QString::fromLatin1(request.header("origin")));
-        const QByteArray authority = QStringLiteral("%1:%2").arg(origin.host()).arg(origin.port()).toLatin1();
-        if (origin.scheme() != u"http" || !isOwnAuthority(authority))
-            return HttpResponse::text(403, QStringLiteral("拒绝来自其他网站的上传"));
+    if (!request.is_multipart_form_data()) {
+        answerText(response, 415, QStringLiteral("上传需要 multipart/form-data 格式"));
+        return;
+    }
+    // The page's form sends the file as the field "file".
+    if (!request.has_file("file")) {
+        answerText(response, 400, QStringLiteral("请求中没有可读取的文件"));
+        return;
+    }
+    const httplib::MultipartFormData file = request.get_file_value("file");
+    if (file.filename.empty()) {
+        answerText(response, 400, QStringLiteral("请选择要上传的文件"));
+        return;
+    }
+    const auto name = UploadStore::plainFileName(QByteArray::fromStdString(file.filename));
+    if (!name) {
+        answerText(response, 400, QStringLiteral("文件名无效：文件名不能包含路径、控制字符或“..”"));
+        return;
     }
 
-    const auto boundary = multipartBoundary(request.header("content-type"));
-    if (!boundary)
-        return HttpResponse::text(415, QStringLiteral("上传需要 multipart/form-data 格式"));
-    const auto file = firstMultipartFile(request.body, *boundary);
-    if (!file)
-        return HttpResponse::text(400, QStringLiteral("请求中没有可读取的文件"));
-    if (file->fileName.isEmpty())
-        return HttpResponse::text(400, QStringLiteral("请选择要上传的文件"));
-    const auto name = UploadStore::plainFileName(file->fileName);
-    if (!name)
-        return HttpResponse::text(400, QStringLiteral("文件名无效：文件名不能包含路径、控制字符或“..”"));
-
-    const UploadStore::Saved saved = store_.save(*name, file->content);
+    const UploadStore::Saved saved = store_.save(*name, QByteArray::fromStdString(file.content));
     if (!saved.ok) {
         logLine(QStringLiteral("保存上传的文件失败：%1").arg(saved.error));
-        return HttpResponse::text(500, QStringLiteral("保存文件失败：%1").arg(saved.error));
+        answerText(response, 500, QStringLiteral("保存文件失败：%1").arg(saved.error));
+        return;
     }
-    logLine(QStringLiteral("已保存上传的文件：%1（%2 字节）").arg(saved.fileName).arg(file->content.size()));
-
-    HttpResponse response = HttpResponse::text(303, QStringLiteral("已上传：%1").arg(saved.fileName));
-    response.headers.append({"Location", "/?uploaded=" + QUrl::toPercentEncoding(saved.fileName)});
-    return response;
+    logLine(QStringLiteral("已保存上传的文件：%1（%2 字节）").arg(saved.fileName).arg(file.content.size()));
+    answerText(response, 303, QStringLiteral("已上传：%1").arg(saved.fileName));
+    response.set_header("Location", ("/?uploaded=" + QUrl::toPercentEncoding(saved.fileName)).toStdString());
 }

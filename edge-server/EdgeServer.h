@@ -1,37 +1,41 @@
 #pragma once
 
-#include "HttpRequest.h"
-#include "HttpResponse.h"
 #include "UploadStore.h"
 
-#include <QObject>
 #include <QString>
-#include <QTcpServer>
+
+#include <memory>
+#include <string>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
 
 // The stand-in print service: a management page with an upload form, and a health endpoint,
-// on the loopback address only.
-class EdgeServer : public QObject
+// on the loopback address only. Requests are read and answered by cpp-httplib on its workers.
+class EdgeServer
 {
-    Q_OBJECT
-
 public:
-    EdgeServer(quint16 port, QString dataDir, QString version, QObject *parent = nullptr);
+    EdgeServer(quint16 port, QString dataDir, QString version);
+    ~EdgeServer();
 
-    // A Chinese message on failure, empty on success.
-    QString listen();
-
-    HttpResponse handle(const HttpRequest &request) const;
+    // Takes the port on 127.0.0.1. A Chinese message on failure, empty on success.
+    QString bind();
+    // Answers requests until the process ends.
+    void serve();
 
 private:
-    void acceptConnections();
-    bool isOwnAuthority(const QByteArray &hostAndPort) const;
-    HttpResponse page(const HttpRequest &request) const;
-    HttpResponse health() const;
-    HttpResponse upload(const HttpRequest &request) const;
+    bool isOwnAuthority(const std::string &hostAndPort) const;
+    bool isOwnPage(const std::string &url) const;
+    bool refuseEarly(const httplib::Request &request, httplib::Response &response) const;
+    void page(const httplib::Request &request, httplib::Response &response) const;
+    void health(httplib::Response &response) const;
+    void upload(const httplib::Request &request, httplib::Response &response) const;
 
     quint16 port_;
     QString version_;
     UploadStore store_;
-    QTcpServer server_;
-    int openConnections_ = 0;
+    std::unique_ptr<httplib::Server> server_;
 };

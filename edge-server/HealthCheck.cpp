@@ -3,9 +3,18 @@
 #include <QDeadlineTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkProxy>
-#include <QTcpSocket>
 #include <QUrl>
+
+#include <httplib.h>
+
+#include <chrono>
+
+namespace {
+
+// Health answers are tiny; anything larger is not ours.
+constexpr uint64_t maxAnswerBytes = 64 * 1024;
+
+} // namespace
 
 bool checkHealth(const QString &url, qint64 expectedPid, int timeoutMs, QString *error)
 {
@@ -18,40 +27,28 @@ bool checkHealth(const QString &url, qint64 expectedPid, int timeoutMs, QString 
         return false;
     }
 
-    QDeadlineTimer deadline(timeoutMs);
-    QTcpSocket socket;
-    socket.setProxy(QNetworkProxy::NoProxy);
-    socket.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(target.port()));
-    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
-        *error = QStringLiteral("无法连接打印服务：%1").arg(socket.errorString());
+    const QDeadlineTimer deadline(timeoutMs);
+    const std::chrono::milliseconds limit(timeoutMs);
+    httplib::Client client("127.0.0.1", target.port());
+    client.set_connection_timeout(limit);
+    client.set_read_timeout(limit);
+    client.set_write_timeout(limit);
+    const QString path = target.path(QUrl::FullyEncoded);
+    const httplib::Result answer = client.Get(path.isEmpty() ? "/" : path.toStdString(),
+                                              [&](uint64_t received, uint64_t) {
+                                                  return received <= maxAnswerBytes && !deadline.hasExpired();
+                                              });
+    if (!answer) {
+        *error = answer.error() == httplib::Error::Connection
+            ? QStringLiteral("无法连接打印服务：127.0.0.1:%1").arg(target.port())
+            : QStringLiteral("打印服务没有及时回应健康检查");
         return false;
     }
-    const QByteArray path = target.path(QUrl::FullyEncoded).toUtf8();
-    socket.write("GET " + (path.isEmpty() ? QByteArray("/") : path) + " HTTP/1.1\r\nHost: 127.0.0.1:"
-                 + QByteArray::number(target.port()) + "\r\nConnection: close\r\n\r\n");
-
-    QByteArray answer;
-    // Health answers are tiny; anything larger is not ours.
-    while (answer.size() < 64 * 1024) {
-        answer += socket.readAll();
-        if (socket.state() != QAbstractSocket::ConnectedState)
-            break;
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(deadline.remainingTime()))) {
-            answer += socket.readAll();
-            if (socket.state() == QAbstractSocket::ConnectedState) {
-                *error = QStringLiteral("打印服务没有及时回应健康检查");
-                return false;
-            }
-            break;
-        }
-    }
-
-    if (!answer.startsWith("HTTP/1.1 200 ") && !answer.startsWith("HTTP/1.0 200 ")) {
+    if (answer->status != 200) {
         *error = QStringLiteral("打印服务的健康检查没有通过");
         return false;
     }
-    const qsizetype bodyStart = answer.indexOf("\r\n\r\n");
-    const QJsonObject record = QJsonDocument::fromJson(bodyStart < 0 ? QByteArray() : answer.mid(bodyStart + 4)).object();
+    const QJsonObject record = QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
     if (record.value(u"service").toString() != u"quillo-edge-server" || record.value(u"status").toString() != u"ok") {
         *error = QStringLiteral("该端口上运行的不是 Quillo Edge 打印服务");
         return false;

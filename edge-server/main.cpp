@@ -104,9 +104,10 @@ int main(int argc, char *argv[])
     }
 
     EdgeServer server(static_cast<quint16>(portNumber), folder, parser.value(serviceVersion));
-    if (const QString error = server.listen(); !error.isEmpty()) {
+    if (const QString error = server.bind(); !error.isEmpty()) {
         printLine(stderr, error);
         return 1;
     }
-    return QCoreApplication::exec();
+    server.serve();
+    return 0;
 }

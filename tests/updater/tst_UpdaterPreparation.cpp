@@ -42,7 +42,6 @@ void UpdaterPreparationTest::prepares_data()
     row("image will not attach", {u"QUILLO_FAKE_ATTACH=fail"_s}, u"执行 {hdiutil} 失败：hdiutil: attach failed - image not recognized"_s);
     // An attach that went wrong is undone quietly, even when the image will not detach.
     row("mounted elsewhere", {u"QUILLO_FAKE_ATTACH=elsewhere"_s, u"QUILLO_FAKE_DETACH=fail"_s}, notFound);
-    row("no mount point", {u"QUILLO_FAKE_ATTACH=no-mount-point"_s}, notFound);
     row("output not a property list", {u"QUILLO_FAKE_ATTACH=not-plist"_s}, u"The disk image tool's output is not a property list"_s);
     row("image without the app", {u"image app misnamed"_s}, notFound);
     row("wrong identifier", {}, u"App 安全校验失败：Bundle ID 不匹配"_s, {{u"CFBundleIdentifier"_s, u"dev.quillo.edge.beta"_s}});
@@ -52,7 +51,6 @@ void UpdaterPreparationTest::prepares_data()
     row("build with a fraction", {}, buildDiffers, build(42.5));
     row("no build", {}, buildDiffers, build(QVariant()));
     row("invalid signature", {u"QUILLO_FAKE_VERIFY_REJECT=*"_s}, u"执行 {codesign} 失败：{mount}/Quillo Edge.app: a sealed resource is missing or invalid"_s);
-    row("signature unreadable", {u"QUILLO_FAKE_DISPLAY_FAIL=*"_s}, u"执行 {codesign} 失败：{mount}/Quillo Edge.app: code object is not signed at all"_s);
     row("another team", {u"QUILLO_FAKE_TEAM_LINE=TeamIdentifier=ZZ99ZZ99ZZ"_s}, team);
     row("team line with a trailing space", {u"QUILLO_FAKE_TEAM_LINE=TeamIdentifier=R7T2MQ94XK "_s}, team);
     row("team inside a longer line", {u"QUILLO_FAKE_TEAM_LINE=Old TeamIdentifier=R7T2MQ94XK"_s}, team);

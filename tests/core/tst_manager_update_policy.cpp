@@ -16,7 +16,6 @@ private slots:
         QTest::newRow("system applications") << "/Applications/Quillo Edge.app" << "/Users/a" << true;
         QTest::newRow("dot component") << "/Applications/./Quillo Edge.app" << "/Users/a" << true;
         QTest::newRow("trailing separator") << "/Applications/Quillo Edge.app/" << "/Users/a" << true;
-        QTest::newRow("doubled separator") << "/Applications//Quillo Edge.app" << "/Users/a" << true;
         QTest::newRow("dot-dot back in") << "/Applications/Sub/../Quillo Edge.app" << "/Users/a" << true;
         QTest::newRow("own home") << "/Users/a/Applications/Quillo Edge.app" << "/Users/a" << true;
         QTest::newRow("home given with trailing separator") << "/Users/a/Applications/Quillo Edge.app" << "/Users/a/" << true;
@@ -24,9 +23,7 @@ private slots:
         QTest::newRow("other name") << "/Applications/Quillo Edge 2.app" << "/Users/a" << false;
         QTest::newRow("nested folder") << "/Applications/Tools/Quillo Edge.app" << "/Users/a" << false;
         QTest::newRow("letter case") << "/applications/Quillo Edge.app" << "/Users/a" << false;
-        QTest::newRow("name letter case") << "/Applications/quillo edge.app" << "/Users/a" << false;
         QTest::newRow("disk image") << "/Volumes/Quillo Edge/Quillo Edge.app" << "/Users/a" << false;
-        QTest::newRow("downloads") << "/Users/a/Downloads/Quillo Edge.app" << "/Users/a" << false;
         QTest::newRow("inside the bundle") << "/Applications/Quillo Edge.app/Contents" << "/Users/a" << false;
     }
 
@@ -38,13 +35,7 @@ private slots:
         QCOMPARE(ManagerUpdatePolicy::isSupportedTarget(target, home), supported);
     }
 
-    void constants()
-    {
-        QCOMPARE(ManagerUpdatePolicy::appName, "Quillo Edge.app");
-        QCOMPARE(ManagerUpdatePolicy::bundleIdentifier, "dev.quillo.edge");
-        QCOMPARE(ManagerUpdatePolicy::teamIdentifier, "R7T2MQ94XK");
-    }
 };
 
 QTEST_GUILESS_MAIN(TestManagerUpdatePolicy)
-#include "test_manager_update_policy.moc"
+#include "tst_manager_update_policy.moc"

@@ -102,34 +102,24 @@ private slots:
         QTest::newRow("build number as text") << -1 << "buildNumber" << QJsonValue("27") << Outcome::decoderError;
         QTest::newRow("build number fraction") << -1 << "buildNumber" << QJsonValue(2.5) << Outcome::decoderError;
         QTest::newRow("schema version missing") << -1 << "schemaVersion" << absent << Outcome::decoderError;
-        QTest::newRow("schema version null") << -1 << "schemaVersion" << null << Outcome::decoderError;
         QTest::newRow("schema version as text") << -1 << "schemaVersion" << QJsonValue("1") << Outcome::decoderError;
-        QTest::newRow("component missing") << -1 << "component" << absent << Outcome::decoderError;
         QTest::newRow("version as number") << -1 << "version" << QJsonValue(1.4) << Outcome::decoderError;
         QTest::newRow("artifacts as object") << -1 << "artifacts" << QJsonValue(QJsonObject()) << Outcome::decoderError;
         QTest::newRow("artifact size as text") << 1 << "size" << QJsonValue("1024") << Outcome::decoderError;
         QTest::newRow("artifact url missing") << 0 << "url" << absent << Outcome::decoderError;
         QTest::newRow("artifact url unparsable") << 0 << "url" << QJsonValue("https://exa mple/x") << Outcome::decoderError;
-        QTest::newRow("artifact url empty") << 0 << "url" << QJsonValue("") << Outcome::decoderError;
         QTest::newRow("date without zone") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00") << Outcome::decoderError;
-        QTest::newRow("date only") << -1 << "releasedAt" << QJsonValue("2025-01-31") << Outcome::decoderError;
         QTest::newRow("date with fraction") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00.5Z") << Outcome::decoderError;
-        QTest::newRow("date with space") << -1 << "releasedAt" << QJsonValue("2025-01-31 08:00:00Z") << Outcome::decoderError;
         QTest::newRow("date lower-case t") << -1 << "releasedAt" << QJsonValue("2025-01-31t08:00:00Z") << Outcome::decoderError;
         QTest::newRow("date of no day") << -1 << "releasedAt" << QJsonValue("2025-02-30T08:00:00Z") << Outcome::decoderError;
-        QTest::newRow("hour 24") << -1 << "releasedAt" << QJsonValue("2025-01-31T24:00:00Z") << Outcome::decoderError;
         QTest::newRow("offset without colon") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00+0800") << Outcome::decoderError;
-        QTest::newRow("date as number") << -1 << "releasedAt" << QJsonValue(1738310400) << Outcome::decoderError;
         QTest::newRow("schema version 2") << -1 << "schemaVersion" << QJsonValue(2) << Outcome::invalidManifest;
         QTest::newRow("version of two numbers") << -1 << "version" << QJsonValue("1.4") << Outcome::invalidManifest;
-        QTest::newRow("version with prefix") << -1 << "version" << QJsonValue("v1.4.0") << Outcome::invalidManifest;
         QTest::newRow("version after U+FEFF") << -1 << "version" << QJsonValue(u"\uFEFF1.4.0"_s) << Outcome::invalidManifest;
         QTest::newRow("no artifacts") << -1 << "artifacts" << QJsonValue(QJsonArray()) << Outcome::invalidManifest;
         QTest::newRow("empty name") << 1 << "name" << QJsonValue("") << Outcome::invalidManifest;
         QTest::newRow("name with slash") << 1 << "name" << QJsonValue("../Quillo.dmg") << Outcome::invalidManifest;
-        QTest::newRow("name with backslash") << 1 << "name" << QJsonValue("a\\b.dmg") << Outcome::invalidManifest;
         QTest::newRow("name dot dot") << 1 << "name" << QJsonValue("..") << Outcome::invalidManifest;
-        QTest::newRow("name dot") << 0 << "name" << QJsonValue(".") << Outcome::invalidManifest;
         QTest::newRow("name with leading dot") << 0 << "name" << QJsonValue(".hidden.dmg") << Outcome::decoded;
         QTest::newRow("size zero") << 0 << "size" << QJsonValue(0) << Outcome::invalidManifest;
         QTest::newRow("size negative") << 1 << "size" << QJsonValue(-1) << Outcome::invalidManifest;
@@ -139,7 +129,6 @@ private slots:
         QTest::newRow("relative url") << 1 << "url" << QJsonValue("a.dmg") << Outcome::invalidManifest;
         QTest::newRow("upper-case digest") << 0 << "sha256" << QJsonValue(digest.toUpper()) << Outcome::decoded;
         QTest::newRow("63 digits") << 0 << "sha256" << QJsonValue(digest.left(63)) << Outcome::invalidManifest;
-        QTest::newRow("65 digits") << 0 << "sha256" << QJsonValue(digest + "0") << Outcome::invalidManifest;
         QTest::newRow("non-hex digit") << 0 << "sha256" << QJsonValue("g" + digest.mid(1)) << Outcome::invalidManifest;
     }
 
@@ -189,9 +178,7 @@ private slots:
         QTest::addColumn<QJsonValue>("buildNumber");
         QTest::addColumn<QString>("label");
         QTest::newRow("with build") << QJsonValue(27) << "1.4.0 (27)";
-        QTest::newRow("build zero") << QJsonValue(0) << "1.4.0 (0)";
         QTest::newRow("without build") << QJsonValue(QJsonValue::Undefined) << "1.4.0";
-        QTest::newRow("null build") << QJsonValue(QJsonValue::Null) << "1.4.0";
     }
 
     void versionLabelShowsTheBuildNumber()
@@ -202,11 +189,7 @@ private slots:
         QCOMPARE(release.versionLabel(), label);
     }
 
-    void invalidManifestMessage()
-    {
-        QCOMPARE(ReleaseUpdateError::invalidManifest().errorDescription(), QStringLiteral("发布清单格式无效"));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReleaseManifest)
-#include "test_release_manifest.moc"
+#include "tst_release_manifest.moc"

@@ -215,4 +215,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(InstallerClientTest)
-#include "test_installer_client.moc"
+#include "tst_installer_client.moc"

