@@ -18,20 +18,23 @@ MenuBar {
             onTriggered: bar.aboutRequested()
         }
         MenuSeparator {}
-        MenuItem {
+        ShortcutMenuItem {
             objectName: "refreshMenuItem"
-            text: "刷新服务状态\tCtrl+R"
+            text: "刷新服务状态"
+            shortcutText: "Ctrl+R"
             onTriggered: bar.controller.refresh(false)
         }
         MenuSeparator {}
-        MenuItem {
+        ShortcutMenuItem {
             objectName: "settingsMenuItem"
-            text: "设置…\t" + bar.settingsShortcut
+            text: "设置…"
+            shortcutText: bar.settingsShortcut
             onTriggered: bar.settingsRequested()
         }
         MenuSeparator {}
-        MenuItem {
-            text: "退出 Quillo Edge\tCtrl+Q"
+        ShortcutMenuItem {
+            text: "退出 Quillo Edge"
+            shortcutText: "Ctrl+Q"
             onTriggered: Qt.quit()
         }
     }

@@ -70,8 +70,5 @@ ApplicationWindow {
     // The status is polled while this window is open; closing it quits the application.
     Component.onCompleted: controller.startPolling()
     Component.onDestruction: controller.stopPolling()
-    onClosing: {
-        controller.stopPolling()
-        Qt.quit()
-    }
+    onClosing: Qt.quit()
 }
