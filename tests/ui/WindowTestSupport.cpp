@@ -47,7 +47,12 @@ void LoadedWindow::created()
 
 QObject *LoadedWindow::find(const QString &objectName) const
 {
-    QObject *object = window_ ? window_->findChild<QObject *>(objectName) : nullptr;
+    return findNamed(window_, objectName);
+}
+
+QObject *findNamed(const QWindow *window, const QString &objectName)
+{
+    QObject *object = window ? window->findChild<QObject *>(objectName) : nullptr;
     if (!object)
         QTest::qFail(qPrintable(QStringLiteral("no object named ") + objectName), __FILE__, __LINE__);
     return object;

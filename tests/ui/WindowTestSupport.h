@@ -37,6 +37,8 @@ private:
     QString error_;
 };
 
+// The item or object of that objectName in window; fails the test when there is none.
+QObject *findNamed(const QWindow *window, const QString &objectName);
 // A left click in the middle of the item, as the user makes it.
 void clickItem(QQuickItem *item);
 // Serves status through the fixture installer and waits until a refresh has read it and a

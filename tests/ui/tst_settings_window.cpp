@@ -48,16 +48,11 @@ private:
         return found;
     }
     QQuickWindow *settings() const { return settingsWindows().value(0); }
-
-    QObject *find(const QString &name) const
+    QQuickItem *item(const QString &name) const { return qobject_cast<QQuickItem *>(findNamed(settings(), name)); }
+    QVariant read(const QString &name, const char *property) const
     {
-        QObject *object = settings() ? settings()->findChild<QObject *>(name) : nullptr;
-        if (!object)
-            QTest::qFail(qPrintable(QStringLiteral("no object named ") + name), __FILE__, __LINE__);
-        return object;
+        return findNamed(settings(), name)->property(property);
     }
-    QQuickItem *item(const QString &name) const { return qobject_cast<QQuickItem *>(find(name)); }
-    QVariant read(const QString &name, const char *property) const { return find(name)->property(property); }
     bool confirmationShows() const { return read(confirmation, "visible").toBool(); }
 
     bool openSettings(QWindow *from)
@@ -83,7 +78,7 @@ private slots:
     }
 
     // The settings shortcut and menu item open one window, from any window, and bring it back
-    // when asked again; the form is 520 wide with 24 around it, and the height follows it.
+    // when asked again; the form is 520 wide with 24 around it, and the height is the form's.
     void oneWindowFollowingItsContent()
     {
         QVERIFY(settingsWindows().isEmpty());
@@ -96,12 +91,6 @@ private slots:
         QCOMPARE(QRectF(view->x(), view->y(), view->width(), 0), QRectF(24, 24, 520, 0));
         QCOMPARE(settings()->width(), 568);
         QTRY_COMPARE(settings()->height(), int(view->height()) + 48);
-        const int collapsed = settings()->height();
-        clickItem(item(QStringLiteral("versionDetailsToggle")));
-        QTRY_VERIFY(settings()->height() > collapsed);
-        QCOMPARE(settings()->height(), int(view->height()) + 48);
-        clickItem(item(QStringLiteral("versionDetailsToggle")));
-        QTRY_COMPARE(settings()->height(), collapsed);
     }
 
     // What each kind of installation allows; the rows are the controller's, unchanged.
@@ -177,7 +166,7 @@ private slots:
         clickItem(item(removeButton));
         QTRY_VERIFY(confirmationShows());
         installer_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), "1");
-        QObject *remove = find(QStringLiteral("confirmRemovalButton"));
+        QObject *remove = item(QStringLiteral("confirmRemovalButton"));
         QMetaObject::invokeMethod(remove, "clicked");
         QMetaObject::invokeMethod(remove, "clicked");
         QVERIFY(controller_->isBusy());
