@@ -50,8 +50,12 @@ InstallerCommandResult InstallerClient::run(const QStringList &arguments) const
 
 ServiceStatus InstallerClient::status() const
 {
-    const InstallerCommandResult result = run({QStringLiteral("status"), QStringLiteral("--json")});
-    const QStringList lines = splitLines(result.standardOutput);
+    return statusFromOutput(run({QStringLiteral("status"), QStringLiteral("--json")}).standardOutput);
+}
+
+ServiceStatus InstallerClient::statusFromOutput(const QString &standardOutput)
+{
+    const QStringList lines = splitLines(standardOutput);
     if (lines.isEmpty())
         throw InstallerClientError::invalidResponse(QStringLiteral("状态命令没有返回内容"));
 

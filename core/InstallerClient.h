@@ -26,6 +26,10 @@ public:
     // InstallerClientError::invalidResponse.
     ServiceStatus status() const;
 
+    // The status record that a status command printed: its last line. Throws
+    // InstallerClientError::invalidResponse.
+    static ServiceStatus statusFromOutput(const QString &standardOutput);
+
     // Every line of the text that decodes as an event, in order.
     static QList<InstallerEvent> events(const QString &output);
 
