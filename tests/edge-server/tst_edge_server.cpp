@@ -1,74 +1,48 @@
-// Black-box runs of the stand-in installer script (through InstallerClient, as the manager runs
-// it) and of the print service it installs. Every service listens on a free loopback port and
-// lives under a temporary folder; nothing here touches the real home or leaves 127.0.0.1.
+// The stand-in installer script (through InstallerClient, as the manager runs it) and print
+// service, each on a free port of 127.0.0.1 under a temporary folder, never the real home.
 
 #include "InstallerClient.h"
-#include "Fetched.h"
-#include "InstallerClientError.h"
+#include "UserFacingError.h"
 
 #include <QDir>
-#include <QNetworkProxy>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <httplib.h>
-
-#include <memory>
-
 namespace {
 
-const QString installerPath = QStringLiteral(QUILLO_TEST_INSTALLER);
 const QString serverPath = QStringLiteral(QUILLO_TEST_SERVER);
+const QStringList install{"install", "--binary", serverPath, "--autostart", "--json"};
+// Looks like a part boundary but is not one: an upload must arrive byte for byte.
+const QByteArray uploaded("first\r\n--not-the-boundary\r\n\0\xff end", 33);
 
-quint16 freeLoopbackPort()
+const QByteArray host = "Host: 127.0.0.1:{port}\r\n";
+
+// A request as it goes on the wire; the service closes the connection after answering it.
+QByteArray request(const QByteArray &line, const QByteArray &headers = host, const QByteArray &body = {})
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        qFatal("no free loopback port");
-    return probe.serverPort();
+    return line + " HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n" + body;
 }
 
-// The status of the answer to one request written as it goes on the wire; 0 when none came.
-int statusOf(quint16 port, QByteArray request)
+QByteArray upload(const QByteArray &fileName, const QByteArray &extraHeaders = {})
 {
-    request.replace("{port}", QByteArray::number(port));
+    const QByteArray body = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\n"
+                            "Content-Disposition: form-data; name=\"file\"; filename=\"" + fileName + "\"\r\n\r\n"
+        + uploaded + "\r\n--b--\r\n";
+    return request("POST /upload", host + "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: "
+                   + QByteArray::number(body.size()) + "\r\n" + extraHeaders, body);
+}
+
+// The whole answer; empty when nothing listens there.
+QByteArray answer(quint16 port, QByteArray request, const char *address = "127.0.0.1")
+{
     QTcpSocket socket;
-    socket.setProxy(QNetworkProxy::NoProxy);
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    if (!socket.waitForConnected(2000))
-        return 0;
-    socket.write(request);
-    QByteArray answer;
-    QDeadlineTimer deadline(5000);
-    while (!answer.contains("\r\n") && socket.waitForReadyRead(int(deadline.remainingTime())))
-        answer += socket.readAll();
-    return answer.startsWith("HTTP/1.1 ") ? answer.mid(9, 3).toInt() : 0;
-}
-
-httplib::Result get(quint16 port, const std::string &path)
-{
-    httplib::Client client("127.0.0.1", port);
-    client.set_connection_timeout(std::chrono::seconds(2));
-    return client.Get(path);
-}
-
-QByteArray upload(const QByteArray &fileName, const QByteArray &content, const QByteArray &extraHeaders = {})
-{
-    const QByteArray body = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n"
-                            "--b\r\nContent-Disposition: form-data; name=\"file\"; filename=\"" + fileName
-        + "\"\r\n\r\n" + content + "\r\n--b--\r\n";
-    return "POST /upload HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\nContent-Type: multipart/form-data; boundary=b\r\n"
-           "Content-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
-}
-
-void writeFile(const QString &path, const QByteArray &content, QFile::Permissions extra = {})
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.setPermissions(file.permissions() | extra);
+    socket.connectToHost(QHostAddress(QString::fromLatin1(address)), port);
+    socket.write(request.replace("{port}", QByteArray::number(port)));
+    while (socket.waitForReadyRead(5000)) { } // until the service closes the connection
+    return socket.readAll();
 }
 
 QByteArray readFile(const QString &path)
@@ -77,27 +51,16 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-// The service run straight from the build, for request-level checks.
-class DirectServer
+bool writeFile(const QString &path, const QByteArray &content)
 {
-public:
-    DirectServer(quint16 port, const QString &dataDir)
-    {
-        process_.setStandardErrorFile(QProcess::nullDevice());
-        process_.start(serverPath, {"--port", QString::number(port), "--data-dir", dataDir});
-        ready = QTest::qWaitFor([&] { return bool(get(port, "/health")); }, 5000);
-    }
-    ~DirectServer()
-    {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
+    QFile file(path);
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
 
-    bool ready = false;
-
-private:
-    QProcess process_;
-};
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
 
 } // namespace
 
@@ -105,291 +68,148 @@ class TestEdgeServer : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-
-    void serviceLifecycle();
-    void installAdoptsUnmanagedInstall();
-    void refusesBadInput_data();
-    void refusesBadInput();
-    void refusesSecondInstallWhileOneRuns();
-    void failedInstallPutsBackWhatWasThere_data();
-    void failedInstallPutsBackWhatWasThere();
-    void startRefusesAnotherServiceOnThePort();
-    void uploadsNeverReplaceAFile();
-    void answersRequests_data();
-    void answersRequests();
-
-private:
-    bool runOk(const QStringList &arguments, QString *lastMessage = nullptr);
-    QString runFailing(const QStringList &arguments);
-    ServiceStatus status() { return installer_.status(); }
-    bool noHiddenLeftovers() const;
-
     std::unique_ptr<QTemporaryDir> root_;
-    QString serviceHome_;
-    QString fakeHome_;
+    QString home_; // the service's own folder
     quint16 port_ = 0;
-    InstallerClient installer_{installerPath};
-};
+    InstallerClient installer_{QStringLiteral(QUILLO_TEST_INSTALLER)};
 
-void TestEdgeServer::init()
-{
-    root_ = std::make_unique<QTemporaryDir>();
-    // Quotes, a space and a backslash: every path the script prints must survive JSON.
-    serviceHome_ = root_->filePath(QStringLiteral("service \"home\" 'x' \\ y"));
-    fakeHome_ = root_->filePath(QStringLiteral("home"));
-    QVERIFY(QDir().mkpath(serviceHome_) && QDir().mkpath(fakeHome_));
-    port_ = freeLoopbackPort();
-    // InstallerClient hands the script this process's environment, as the manager does.
-    qputenv("QUILLO_EDGE_SERVER_HOME", serviceHome_.toUtf8());
-    qputenv("QUILLO_EDGE_SERVER_PORT", QByteArray::number(port_));
-    qputenv("HOME", fakeHome_.toUtf8());
-    for (const char *variable : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"})
-        qunsetenv(variable);
-}
+    ServiceStatus status() { return installer_.status(); }
+    QString path(const QString &name) const { return root_->filePath(name); }
+    bool noHiddenLeftovers() const { return !entries(home_).join(u' ').contains(u'.'); }
+    int healthStatus() const { return answer(port_, request("GET /health")).mid(9, 3).toInt(); }
 
-void TestEdgeServer::cleanup()
-{
-    runOk({"stop", "--json"});
-    QCOMPARE(statusOf(port_, "GET /health HTTP/1.1\r\nHost: 127.0.0.1:{port}\r\n\r\n"), 0);
-    // The script never writes to the home folder when its own folder is moved.
-    QCOMPARE(QDir(fakeHome_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-    root_.reset();
-}
+    // The service run straight from the build, not installed; the process ends with its object.
+    std::unique_ptr<QProcess> runDirectly(const QString &dataDir)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->start(serverPath, {"--port", QString::number(port_), "--data-dir", dataDir});
+        return QTest::qWaitFor([&] { return healthStatus() == 200; }, 5000) ? std::move(process) : nullptr;
+    }
 
-// Succeeds with progress events that only move forward, within 0 to 100, and end at 100.
-bool TestEdgeServer::runOk(const QStringList &arguments, QString *lastMessage)
-{
-    try {
-        const QList<InstallerEvent> events = InstallerClient::events(installer_.run(arguments).standardOutput);
-        qint64 last = 0;
-        for (const InstallerEvent &event : events) {
-            if (event.progress < last || event.progress > 100)
-                return false;
-            last = event.progress;
+    // Whether the command succeeded with progress that only moved forward to 100, and its last
+    // message: of its last event, or of its failure.
+    std::pair<bool, QString> run(const QStringList &arguments)
+    {
+        try {
+            const auto events = InstallerClient::events(installer_.run(arguments).standardOutput);
+            return {!events.isEmpty() && events.last().progress == 100
+                        && std::is_sorted(events.begin(), events.end(), [](auto &a, auto &b) { return a.progress < b.progress; }),
+                    events.isEmpty() ? QString() : events.last().message};
+        } catch (const UserFacingError &error) {
+            return {false, error.errorDescription()};
         }
-        if (lastMessage && !events.isEmpty())
-            *lastMessage = events.last().message;
-        return last == 100;
-    } catch (const UserFacingError &error) {
-        qWarning("%s failed: %s", qPrintable(arguments.join(u' ')), error.what());
-        return false;
     }
-}
+    bool runOk(const QStringList &arguments) { return run(arguments).first; }
 
-// The failure's user-facing message; empty when the command did not fail as a command.
-QString TestEdgeServer::runFailing(const QStringList &arguments)
-{
-    try {
-        installer_.run(arguments);
-    } catch (const InstallerClientError &error) {
-        if (error.kind() == InstallerClientError::Kind::commandFailed)
-            return error.errorDescription();
+private slots:
+    void init()
+    {
+        // Quotes, a space and a backslash: every path the script prints must survive JSON.
+        root_ = std::make_unique<QTemporaryDir>();
+        home_ = path(QStringLiteral("service \"home\" 'x' \\ y"));
+        QTcpServer probe;
+        QVERIFY(QDir().mkpath(home_) && QDir().mkpath(path("home")) && probe.listen(QHostAddress::LocalHost));
+        port_ = probe.serverPort();
+        // InstallerClient hands the script this process's environment, as the manager does.
+        qputenv("QUILLO_EDGE_SERVER_HOME", home_.toUtf8());
+        qputenv("QUILLO_EDGE_SERVER_PORT", QByteArray::number(port_));
+        qputenv("HOME", path("home").toUtf8());
     }
-    return {};
-}
 
-bool TestEdgeServer::noHiddenLeftovers() const
-{
-    return !QDir(serviceHome_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).join(u' ').contains(u'.');
-}
-
-void TestEdgeServer::serviceLifecycle()
-{
-    QVERIFY(runOk({"install", "--binary", serverPath, "--autostart", "--json"}));
-    ServiceStatus s = status();
-    QVERIFY(s.installed && s.managed && s.running && s.healthy && s.autoStart);
-    QCOMPARE(s.version, QStringLiteral(QUILLO_TEST_SERVER_VERSION));
-    QCOMPARE(s.url, QStringLiteral("http://127.0.0.1:%1").arg(port_));
-    for (const QString &folder : {s.installRoot, s.dataDir, s.logDir})
-        QVERIFY2(folder.startsWith(serviceHome_ + u'/') && QFileInfo(folder).isDir(), qPrintable(folder));
-
-    const auto page = get(port_, "/");
-    QVERIFY(page && page->get_header_value("Content-Type") == "text/html; charset=utf-8");
-    const QString html = QString::fromStdString(page->body);
-    QVERIFY(html.contains(u"上传") && html.contains(u"action=\"/upload\"") && html.contains(u"https://quillo.dev"));
-
-    QVERIFY(runOk({"stop", "--json"}));
-    s = status();
-    QVERIFY(s.installed && !s.running && !s.healthy && !get(port_, "/health"));
-    QVERIFY(runOk({"start", "--json"}) && status().healthy);
-    QVERIFY(runOk({"disable", "--json"}) && !status().autoStart);
-    QVERIFY(runOk({"enable", "--json"}) && status().autoStart);
-    QVERIFY(runOk({"restart", "--json"}) && status().healthy);
-    QVERIFY(runOk({"upgrade", "--version", "2.3.4", "--json"}));
-    QCOMPARE(status().version, QStringLiteral("2.3.4"));
-    QVERIFY(QString::fromStdString(get(port_, "/health")->body).contains(u"\"version\":\"2.3.4\""));
-
-    writeFile(QDir(s.dataDir).filePath(QStringLiteral("history.json")), "[1]");
-    QVERIFY(runOk({"uninstall", "--json"}));
-    const ServiceStatus after = status();
-    QVERIFY(!after.installed && !after.running && !after.autoStart && !QFileInfo::exists(s.installRoot));
-    QCOMPARE(readFile(QDir(s.dataDir).filePath(QStringLiteral("history.json"))), QByteArray("[1]"));
-}
-
-void TestEdgeServer::installAdoptsUnmanagedInstall()
-{
-    QVERIFY(runOk({"install", "--binary", serverPath, "--json"}));
-    const ServiceStatus before = status();
-    // The stand-in's own managed mark; an older installation has none.
-    QVERIFY(QFile::remove(QDir(before.installRoot).filePath(QStringLiteral("managed"))));
-    writeFile(QDir(before.dataDir).filePath(QStringLiteral("pairings.json")), "{\"a\":1}");
-    QVERIFY(!status().managed);
-
-    QString message;
-    QVERIFY(runOk({"install", "--binary", serverPath, "--autostart", "--json"}, &message));
-    QVERIFY(message.contains(u"接管"));
-    const ServiceStatus s = status();
-    QVERIFY(s.installed && s.managed && s.healthy && s.autoStart);
-    QCOMPARE(readFile(QDir(s.dataDir).filePath(QStringLiteral("pairings.json"))), QByteArray("{\"a\":1}"));
-    QVERIFY(noHiddenLeftovers());
-}
-
-void TestEdgeServer::refusesBadInput_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("unknown command") << QStringList{"frobnicate", "--json"} << "未知命令：frobnicate";
-    QTest::newRow("no binary") << QStringList{"install", "--autostart", "--json"} << "缺少参数 --binary";
-    QTest::newRow("missing binary") << QStringList{"install", "--binary", "{dir}/nothing", "--json"} << "找不到打印服务程序";
-    QTest::newRow("binary not executable") << QStringList{"install", "--binary", "{dir}/plain", "--json"} << "不可执行";
-    QTest::newRow("binary is another program")
-        << QStringList{"install", "--binary", "{dir}/other", "--autostart", "--json"} << "不是 Quillo Edge 打印服务程序";
-    QTest::newRow("upgrade to a bad version") << QStringList{"upgrade", "--version", "1.0;rm", "--json"} << "版本号无效";
-    QTest::newRow("start when not installed") << QStringList{"start", "--json"} << "尚未安装";
-}
-
-void TestEdgeServer::refusesBadInput()
-{
-    QFETCH(QStringList, arguments);
-    const QString dir = root_->path();
-    writeFile(dir + QStringLiteral("/plain"), "#!/bin/sh\n");
-    writeFile(dir + QStringLiteral("/other"), "#!/bin/sh\necho not a version\n", QFile::ExeOwner);
-    QVERIFY2(runFailing(arguments.replaceInStrings(QStringLiteral("{dir}"), dir)).contains(FETCHED(QString, message)),
-             qPrintable(arguments.join(u' ')));
-    const ServiceStatus s = status();
-    QVERIFY(!s.installed && !s.running && !s.autoStart);
-    QCOMPARE(QDir(serviceHome_).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
-}
-
-void TestEdgeServer::refusesSecondInstallWhileOneRuns()
-{
-    // A "service" that holds the first install at its version check until the test lets go,
-    // and then cannot serve, so the first install fails after all.
-    const QString dir = root_->path();
-    writeFile(dir + QStringLiteral("/slow-server"),
-              QStringLiteral("#!/bin/sh\n[ \"$1\" = --print-version ] || exit 3\n: > '%1/entered'\n"
-                             "i=0; while [ ! -e '%1/release' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
-                             "echo 9.9.9\n").arg(dir).toUtf8(), QFile::ExeOwner);
-    QProcess first;
-    first.start(QStringLiteral("/bin/sh"), {installerPath, "install", "--binary", dir + "/slow-server", "--json"});
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir + QStringLiteral("/entered")), 10000);
-    const QString refusal = runFailing({"install", "--binary", serverPath, "--json"});
-    writeFile(dir + QStringLiteral("/release"), {});
-    QVERIFY(first.waitForFinished(15000));
-    QVERIFY(refusal.contains(u"另一个安装器命令正在运行"));
-    QVERIFY(first.exitCode() != 0 && !status().installed && noHiddenLeftovers());
-    QVERIFY(runOk({"install", "--binary", serverPath, "--json"})); // the lock is gone
-}
-
-void TestEdgeServer::failedInstallPutsBackWhatWasThere_data()
-{
-    QTest::addColumn<bool>("unmanagedBefore");
-    QTest::newRow("nothing installed") << false;
-    QTest::newRow("unmanaged install") << true;
-}
-
-void TestEdgeServer::failedInstallPutsBackWhatWasThere()
-{
-    QFETCH(bool, unmanagedBefore);
-    if (unmanagedBefore) {
-        QVERIFY(runOk({"install", "--binary", serverPath, "--json"}));
-        QVERIFY(runOk({"upgrade", "--version", "0.9.0", "--json"}) && runOk({"stop", "--json"}));
-        QVERIFY(QFile::remove(status().installRoot + QStringLiteral("/managed")));
+    void cleanup()
+    {
+        runOk({"stop", "--json"});
+        QCOMPARE(healthStatus(), 0);
+        QCOMPARE(entries(path("home")), QStringList()); // the script keeps to its own folder
     }
-    QTcpServer squatter;
-    QVERIFY(squatter.listen(QHostAddress::LocalHost, port_));
-    QVERIFY(runFailing({"install", "--binary", serverPath, "--autostart", "--json"}).contains(u"端口已被占用"));
-    squatter.close();
 
-    const ServiceStatus s = status();
-    QVERIFY(s.installed == unmanagedBefore && !s.managed && !s.running && !s.autoStart);
-    QCOMPARE(s.version, unmanagedBefore ? QStringLiteral("0.9.0") : QString());
-    QVERIFY(noHiddenLeftovers());
-}
+    void serviceLifecycle()
+    {
+        QVERIFY(run({"start", "--json"}).second.contains(u"尚未安装"));
+        QVERIFY(run({"install", "--binary", "/bin/true", "--json"}).second.contains(u"不是 Quillo Edge 打印服务程序"));
+        // A lock of a running command holds off another; one whose command died does not.
+        QVERIFY(writeFile(home_ + "/.quillo-edge.lock/pid", QByteArray::number(QCoreApplication::applicationPid())));
+        QVERIFY(run(install).second.contains(u"另一个安装器命令正在运行"));
+        QVERIFY(writeFile(home_ + "/.quillo-edge.lock/pid", "999999999"));
+        QVERIFY(runOk({"install", "--binary", serverPath, "--json"}) && runOk({"stop", "--json"}));
 
-void TestEdgeServer::startRefusesAnotherServiceOnThePort()
-{
-    QVERIFY(runOk({"install", "--binary", serverPath, "--json"}) && runOk({"stop", "--json"}));
-    // A healthy answer from someone else's process must not pass for the service's own.
-    DirectServer other(port_, root_->filePath(QStringLiteral("other")));
-    QVERIFY(other.ready);
-    QVERIFY(runFailing({"start", "--json"}).contains(u"端口已被占用"));
-    const ServiceStatus s = status();
-    QVERIFY(s.installed && !s.running && !s.healthy);
-}
+        // An older installation has no managed mark. Installing again while another program holds
+        // the port fails and leaves it as it was; then it is adopted with its data.
+        ServiceStatus s = status();
+        QVERIFY(QFile::remove(s.installRoot + "/managed") && writeFile(s.dataDir + "/pairings.json", "{}"));
+        QTcpServer squatter;
+        QVERIFY(squatter.listen(QHostAddress::LocalHost, port_) && run(install).second.contains(u"端口已被占用"));
+        QVERIFY(status().installed && !status().managed && !status().running && !status().autoStart && noHiddenLeftovers());
+        squatter.close();
+        const auto [adopted, message] = run(install);
+        QVERIFY2(adopted && message.contains(u"接管"), qPrintable(message));
 
-void TestEdgeServer::uploadsNeverReplaceAFile()
-{
-    const QString dataDir = root_->filePath(QStringLiteral("data"));
-    DirectServer server(port_, dataDir);
-    QVERIFY(server.ready);
-    // Looks like a part boundary but is not one: the content must arrive byte for byte.
-    static const char raw[] = "first\r\n--not-the-boundary\r\n\0\xff end";
-    const QByteArray content(raw, sizeof raw - 1);
-    QCOMPARE(statusOf(port_, upload("报告 1.txt", content)), 303);
-    QCOMPARE(statusOf(port_, upload("报告 1.txt", "second")), 303);
-    QCOMPARE(readFile(dataDir + QStringLiteral("/报告 1.txt")), content);
-    QCOMPARE(readFile(dataDir + QStringLiteral("/报告 1 (2).txt")), QByteArray("second"));
-    const QString page = QString::fromStdString(get(port_, "/?uploaded=%E6%8A%A5%E5%91%8A")->body);
-    QVERIFY(page.contains(u"报告 1 (2).txt") && page.contains(u"已上传：报告"));
-}
+        s = status();
+        QVERIFY(s.installed && s.managed && s.running && s.healthy && s.autoStart && noHiddenLeftovers());
+        QCOMPARE(s.version, QStringLiteral(QUILLO_TEST_SERVER_VERSION));
+        QCOMPARE(s.url, QStringLiteral("http://127.0.0.1:%1").arg(port_));
+        const QByteArray page = answer(port_, request("GET /"));
+        for (const char *part : {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev"})
+            QVERIFY2(page.contains(part), part);
 
-void TestEdgeServer::answersRequests_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<int>("status");
-    const QByteArray host = "Host: 127.0.0.1:{port}\r\n";
-    QTest::newRow("page") << QByteArray("GET / HTTP/1.1\r\n" + host + "\r\n") << 200;
-    QTest::newRow("page by name") << QByteArray("GET / HTTP/1.1\r\nHost: LOCALHOST:{port}\r\n\r\n") << 200;
-    QTest::newRow("health head") << QByteArray("HEAD /health HTTP/1.1\r\n" + host + "\r\n") << 200;
-    QTest::newRow("unknown path") << QByteArray("GET /admin HTTP/1.1\r\n" + host + "\r\n") << 404;
-    QTest::newRow("upload by get") << QByteArray("GET /upload HTTP/1.1\r\n" + host + "\r\n") << 405;
-    QTest::newRow("another site's name") << QByteArray("GET / HTTP/1.1\r\nHost: evil.example:{port}\r\n\r\n") << 421;
-    QTest::newRow("another port") << QByteArray("GET / HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n") << 421;
-    QTest::newRow("no host") << QByteArray("GET / HTTP/1.0\r\n\r\n") << 421;
-    // A body is bounded by its stated length, and refused before it arrives.
-    QTest::newRow("huge body") << QByteArray("POST /upload HTTP/1.1\r\n" + host + "Content-Length: 999999999999\r\n\r\n") << 413;
-    QTest::newRow("chunked") << QByteArray("POST /upload HTTP/1.1\r\n" + host + "Transfer-Encoding: chunked\r\n\r\n") << 411;
-    QTest::newRow("not a form") << QByteArray("POST /upload HTTP/1.1\r\n" + host + "Content-Length: 2\r\n\r\nhi") << 415;
-    QTest::newRow("form of another site") << upload("a.txt", "x", "Origin: http://evil.example\r\n") << 403;
-    QTest::newRow("form of another port") << upload("a.txt", "x", "Origin: http://127.0.0.1:1\r\n") << 403;
-    QTest::newRow("link from another site") << upload("a.txt", "x", "Referer: http://evil.example/x\r\n") << 403;
-    QTest::newRow("form of this page") << upload("a.txt", "x", "Origin: http://127.0.0.1:{port}\r\n") << 303;
-    QTest::newRow("link from this page") << upload("a.txt", "x", "Referer: http://localhost:{port}/\r\n") << 303;
-    QTest::newRow("parent folder") << upload("../escape.txt", "x") << 400;
-    QTest::newRow("windows path") << upload("..\\\\escape.txt", "x") << 400;
-    QTest::newRow("dot dot") << upload("..", "x") << 400;
-    QTest::newRow("no file chosen") << upload("", "") << 400;
-    QTest::newRow("not utf-8") << upload("\xff\xfe.txt", "x") << 400;
-}
+        QVERIFY(runOk({"stop", "--json"}) && !status().running && !status().healthy && healthStatus() == 0);
+        {
+            // A healthy answer from another process on the port must not pass for the service's own.
+            const auto other = runDirectly(path("other"));
+            QVERIFY(other && run({"start", "--json"}).second.contains(u"端口已被占用") && !status().running);
+        }
+        QVERIFY(runOk({"start", "--json"}) && status().healthy);
+        QVERIFY(runOk({"disable", "--json"}) && !status().autoStart && runOk({"enable", "--json"}) && status().autoStart);
+        QVERIFY(runOk({"restart", "--json"}) && status().healthy);
+        QVERIFY(runOk({"upgrade", "--version", "2.3.4", "--json"}) && status().version == u"2.3.4");
+        QVERIFY(answer(port_, request("GET /health")).contains("\"version\":\"2.3.4\""));
 
-void TestEdgeServer::answersRequests()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(int, status);
-    const QString dataDir = root_->filePath(QStringLiteral("direct/data"));
-    DirectServer server(port_, dataDir);
-    QVERIFY(server.ready);
-    QCOMPARE(statusOf(port_, request), status);
-    // Still serving, and nothing was written beside the data folder.
-    QVERIFY(get(port_, "/health"));
-    QCOMPARE(QDir(root_->filePath(QStringLiteral("direct"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList{"data"});
-    QCOMPARE(QDir(dataDir).entryList(QDir::Files).size(), status == 303 ? 1 : 0);
-}
+        QVERIFY(runOk({"uninstall", "--json"}));
+        QVERIFY(!status().installed && !status().running && !status().autoStart && !QFileInfo::exists(s.installRoot));
+        QCOMPARE(readFile(s.dataDir + "/pairings.json"), "{}");
+    }
+
+    void answersRequests_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::newRow("page by name") << request("GET /", "Host: LOCALHOST:{port}\r\n") << 200;
+        QTest::newRow("upload by get") << request("GET /upload") << 405;
+        QTest::newRow("another site's name") << request("GET /", "Host: evil.example:{port}\r\n") << 421;
+        QTest::newRow("another port") << request("GET /", "Host: 127.0.0.1:1\r\n") << 421;
+        QTest::newRow("no host") << request("GET /", "") << 421;
+        // A body is bounded by its stated length, and refused before it arrives.
+        QTest::newRow("huge body") << request("POST /upload", host + "Content-Length: 999999999999\r\n") << 413;
+        QTest::newRow("chunked") << request("POST /upload", host + "Transfer-Encoding: chunked\r\n") << 411;
+        QTest::newRow("not a form") << request("POST /upload", host + "Content-Length: 2\r\n", "hi") << 415;
+        QTest::newRow("form of another site") << upload("a.txt", "Origin: http://evil.example\r\n") << 403;
+        QTest::newRow("form of another port") << upload("a.txt", "Origin: http://127.0.0.1:1\r\n") << 403;
+        QTest::newRow("link from another site") << upload("a.txt", "Referer: http://evil.example/x\r\n") << 403;
+        QTest::newRow("form of this page") << upload("a.txt", "Origin: http://127.0.0.1:{port}\r\n") << 303;
+        QTest::newRow("link from this page") << upload("a.txt", "Referer: http://localhost:{port}/\r\n") << 303;
+        QTest::newRow("parent folder") << upload("../a.txt") << 400;
+        QTest::newRow("windows path") << upload("..\\\\a.txt") << 400;
+        QTest::newRow("dot dot") << upload("..") << 400;
+        QTest::newRow("no file chosen") << upload("") << 400;
+        QTest::newRow("not utf-8") << upload("\xff\xfe.txt") << 400;
+    }
+
+    void answersRequests()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QVERIFY(writeFile(path("direct/data/a.txt"), "older"));
+        const auto server = runDirectly(path("direct/data"));
+        QVERIFY(server);
+        QCOMPARE(answer(port_, request).mid(9, 3).toInt(), status);
+        QCOMPARE(answer(port_, request, "127.0.0.2"), QByteArray()); // listens on 127.0.0.1 only
+        // Still serving; an upload never replaces a file and lands in the data folder only.
+        QVERIFY(answer(port_, ::request("GET /")).contains(status == 303 ? "a (2).txt" : "a.txt"));
+        QCOMPARE(readFile(path("direct/data/a (2).txt")), status == 303 ? uploaded : "<missing>");
+        QCOMPARE(entries(path("direct")), QStringList{"data"});
+        QCOMPARE(entries(path("direct/data")).size(), status == 303 ? 2 : 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestEdgeServer)
 #include "tst_edge_server.moc"
