@@ -1,0 +1,201 @@
+// Property lists as the manager and the updater read them: every value of an Info.plist, read
+// from the bytes and through a bundle's file, and the disk-image tool's attach output.
+#include "AppBundle.h"
+#include "AttachOutput.h"
+#include "FuzzCheck.h"
+#include "PropertyList.h"
+#include "UpdaterError.h"
+#include "Utf8Text.h"
+
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const char *const bundleKeys[] = {"CFBundleIdentifier", "CFBundleShortVersionString", "CFBundleVersion"};
+
+// UTF-8 bytes read back as text and written again give the same bytes: NUL bytes and a
+// leading U+FEFF included.
+void checkStringKeepsBytes(plist_t node, const QString &text)
+{
+    uint64_t length = 0;
+    const char *raw = plist_get_string_ptr(node, &length);
+    const QByteArray bytes(raw, qsizetype(length));
+    QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    strict.decode(bytes);
+    if (!strict.hasError())
+        FUZZ_CHECK(text.toUtf8() == bytes);
+    else
+        FUZZ_CHECK(text.contains(QChar::ReplacementCharacter));
+}
+
+void checkInteger(plist_t node)
+{
+    uint64_t bits = 0;
+    plist_get_uint_val(node, &bits);
+    const QVariant value = propertyListInteger(node);
+    if (value.typeId() == QMetaType::ULongLong)
+        FUZZ_CHECK(bits > uint64_t(std::numeric_limits<qint64>::max()) && value.toULongLong() == bits);
+    else
+        FUZZ_CHECK(value.typeId() == QMetaType::LongLong && value.toLongLong() == qint64(bits));
+}
+
+// Every node of the tree, without recursion: a document may nest deeply.
+std::vector<plist_t> allNodes(plist_t root)
+{
+    std::vector<plist_t> found, pending{root};
+    while (!pending.empty()) {
+        plist_t node = pending.back();
+        pending.pop_back();
+        found.push_back(node);
+        if (plist_get_node_type(node) == PLIST_ARRAY) {
+            for (uint32_t index = 0; index < plist_array_get_size(node); ++index)
+                pending.push_back(plist_array_get_item(node, index));
+        } else if (plist_get_node_type(node) == PLIST_DICT) {
+            plist_dict_iter iterator = nullptr;
+            plist_dict_new_iter(node, &iterator);
+            for (plist_t value = nullptr;;) {
+                plist_dict_next_item(node, iterator, nullptr, &value);
+                if (!value)
+                    break;
+                pending.push_back(value);
+            }
+            std::free(iterator);
+        }
+    }
+    return found;
+}
+
+QStringList dictionaryKeys(plist_t dictionary)
+{
+    QStringList keys;
+    plist_dict_iter iterator = nullptr;
+    plist_dict_new_iter(dictionary, &iterator);
+    for (;;) {
+        char *key = nullptr;
+        plist_t value = nullptr;
+        plist_dict_next_item(dictionary, iterator, &key, &value);
+        if (!value)
+            break;
+        keys.append(QString::fromUtf8(key));
+        std::free(key);
+    }
+    std::free(iterator);
+    return keys;
+}
+
+void checkNodes(plist_t root)
+{
+    for (plist_t node : allNodes(root)) {
+        if (plist_get_node_type(node) == PLIST_STRING) {
+            const QString text = propertyListString(node);
+            FUZZ_CHECK(propertyListString(node) == text);
+            checkStringKeepsBytes(node, text);
+        } else if (plist_get_node_type(node) == PLIST_UINT) {
+            checkInteger(node);
+        }
+    }
+}
+
+// One bundle folder per process; each input becomes its Info.plist.
+const AppBundle &bundleWithInfo(const QByteArray &bytes)
+{
+    static const QTemporaryDir folder;
+    static const AppBundle bundle(folder.filePath(QStringLiteral("Quillo Edge.app")));
+    static const bool made = QDir().mkpath(bundle.path() + QStringLiteral("/Contents"));
+    FUZZ_CHECK(made);
+    QFile info(bundle.infoPlistPath());
+    FUZZ_CHECK(info.open(QIODevice::WriteOnly | QIODevice::Truncate) && info.write(bytes) == bytes.size());
+    return bundle;
+}
+
+// An Info value has the type its node has, and a string keeps its bytes.
+void checkInfoValue(const QVariant &value, plist_t node)
+{
+    switch (node ? plist_get_node_type(node) : PLIST_NONE) {
+    case PLIST_STRING:
+        FUZZ_CHECK(value.typeId() == QMetaType::QString);
+        checkStringKeepsBytes(node, value.toString());
+        break;
+    case PLIST_UINT:
+        FUZZ_CHECK(value == propertyListInteger(node));
+        break;
+    case PLIST_BOOLEAN:
+        FUZZ_CHECK(value.typeId() == QMetaType::Bool);
+        break;
+    case PLIST_REAL:
+        FUZZ_CHECK(value.typeId() == QMetaType::Double);
+        break;
+    default:
+        FUZZ_CHECK(!value.isValid());
+    }
+}
+
+void checkInfoValues(const QByteArray &bytes, plist_t root)
+{
+    const AppBundle &bundle = bundleWithInfo(bytes);
+    const bool isDictionary = root && plist_get_node_type(root) == PLIST_DICT;
+    QStringList keys = isDictionary ? dictionaryKeys(root) : QStringList();
+    for (const char *key : bundleKeys)
+        keys.append(QString::fromLatin1(key));
+    for (const QString &key : keys) {
+        const QByteArray utf8Key = key.toUtf8();
+        plist_t node = isDictionary ? plist_dict_get_item(root, utf8Key.constData()) : nullptr;
+        checkInfoValue(bundle.infoValue(key), node);
+    }
+}
+
+// The mount points in attach output, by the rule the updater follows: a dictionary whose
+// "system-entities" is an array of dictionaries; each "mount-point" string, in order.
+std::optional<QStringList> expectedMountPoints(plist_t root)
+{
+    if (plist_get_node_type(root) != PLIST_DICT)
+        return std::nullopt;
+    plist_t entities = plist_dict_get_item(root, "system-entities");
+    if (!entities || plist_get_node_type(entities) != PLIST_ARRAY)
+        return std::nullopt;
+    QStringList found;
+    for (uint32_t index = 0; index < plist_array_get_size(entities); ++index) {
+        plist_t entity = plist_array_get_item(entities, index);
+        if (plist_get_node_type(entity) != PLIST_DICT)
+            return std::nullopt;
+        plist_t mountPoint = plist_dict_get_item(entity, "mount-point");
+        if (mountPoint && plist_get_node_type(mountPoint) == PLIST_STRING)
+            found.append(propertyListString(mountPoint));
+    }
+    return found.isEmpty() ? std::nullopt : std::optional(found);
+}
+
+void checkAttachOutput(const QByteArray &bytes)
+{
+    // The updater reads the tool's output as UTF-8 text, or as nothing when it is not UTF-8.
+    const QString text = decodeUtf8OrEmpty(bytes);
+    const PropertyList root = readPropertyList(text.toUtf8());
+    try {
+        const QStringList mountPoints = AttachOutput::mountPoints(text);
+        FUZZ_CHECK(root && expectedMountPoints(root.get()) == mountPoints);
+    } catch (const UpdaterError &error) {
+        FUZZ_CHECK(error.errorCase() == UpdaterError::Case::invalidDiskImage);
+        FUZZ_CHECK(root && !expectedMountPoints(root.get()));
+    } catch (const SystemError &) {
+        FUZZ_CHECK(!root);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QByteArray bytes = fuzzBytes(data, size);
+    const PropertyList root = readPropertyList(bytes);
+    if (root)
+        checkNodes(root.get());
+    checkInfoValues(bytes, root.get());
+    checkAttachOutput(bytes);
+    return 0;
+}
