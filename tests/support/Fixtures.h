@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QString>
+#include <QDir>
 
 // Absolute path of a file in tests/fixtures.
-QString fixturePath(const QString &name);
+inline QString fixturePath(const QString &name)
+{
+    return QDir(qEnvironmentVariable("QUILLO_FIXTURES")).absoluteFilePath(name);
+}

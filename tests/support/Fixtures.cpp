@@ -1,8 +1,0 @@
-#include "Fixtures.h"
-
-#include <QDir>
-
-QString fixturePath(const QString &name)
-{
-    return QDir(qEnvironmentVariable("QUILLO_FIXTURES")).absoluteFilePath(name);
-}
