@@ -1,12 +1,9 @@
 #include "AvailableRelease.h"
-#include "ReleaseManifest.h"
+#include "ManagerUpdatePolicy.h"
+#include "ReleaseFeedClient.h"
 #include "ReleaseUpdateError.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QTest>
-#include <QTimeZone>
+#include <QtTest>
 
 using namespace Qt::StringLiterals;
 
@@ -14,42 +11,18 @@ namespace {
 
 enum class Outcome { decoded, decoderError, invalidManifest };
 
-const QString digest = QStringLiteral("0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef");
+const QString digest = u"0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef"_s;
+const QByteArray manifest = QByteArray(
+    R"({"schemaVersion":1,"component":"macos","version":"1.4.0","buildNumber":27,)"
+    R"("releasedAt":"2025-01-31T08:00:00Z","artifacts":[)" "\n"
+    R"({"name":"Quillo-Edge-macOS-arm64.dmg","size":1024,"sha256":"DIGEST","url":"https://releases.example/a.dmg"},)"
+    R"({"name":"Quillo-Edge-macOS-x86_64.DMG","size":1024,"sha256":"DIGEST","url":"https://releases.example/b.dmg"}]})")
+    .replace("DIGEST", digest.toLatin1());
 
-QJsonObject artifactObject(const QString &name)
+// The manifest with every occurrence of `from` replaced.
+QByteArray manifestWith(const QByteArray &from, const QByteArray &to)
 {
-    return QJsonObject{{"name", name},
-                       {"size", 1024},
-                       {"sha256", digest},
-                       {"url", "https://releases.example/" + name}};
-}
-
-QJsonObject validManifest()
-{
-    return QJsonObject{{"schemaVersion", 1},
-                       {"component", "macos"},
-                       {"version", "1.4.0"},
-                       {"buildNumber", 27},
-                       {"releasedAt", "2025-01-31T08:00:00Z"},
-                       {"artifacts", QJsonArray{artifactObject("Quillo-Edge-macOS-arm64.dmg"),
-                                                artifactObject("Quillo-Edge-macOS-x86_64.dmg")}}};
-}
-
-// The valid manifest with one key set (an undefined value removes it); artifact -1 is the top level.
-QByteArray manifestWith(int artifact, const QString &key, const QJsonValue &value)
-{
-    QJsonObject manifest = validManifest();
-    QJsonArray artifacts = manifest.value("artifacts").toArray();
-    QJsonObject target = artifact < 0 ? manifest : artifacts.at(artifact).toObject();
-    if (value.isUndefined())
-        target.remove(key);
-    else
-        target.insert(key, value);
-    if (artifact < 0)
-        return QJsonDocument(target).toJson();
-    artifacts.replace(artifact, target);
-    manifest.insert("artifacts", artifacts);
-    return QJsonDocument(manifest).toJson();
+    return QByteArray(manifest).replace(from, to);
 }
 
 Outcome outcomeOf(const QByteArray &bytes)
@@ -75,120 +48,124 @@ class TestReleaseManifest : public QObject
 private slots:
     void decodesEveryField()
     {
-        const ReleaseManifest manifest = ReleaseManifest::decode(QJsonDocument(validManifest()).toJson());
-        QCOMPARE(manifest.schemaVersion, 1);
-        QCOMPARE(manifest.component, "macos");
-        QCOMPARE(manifest.version, "1.4.0");
-        QCOMPARE(manifest.buildNumber, std::optional<qint64>(27));
-        QCOMPARE(manifest.releasedAt, QDateTime(QDate(2025, 1, 31), QTime(8, 0), QTimeZone::utc()));
-        QCOMPARE(manifest.artifacts.size(), 2);
-        QCOMPARE(manifest.artifacts[1],
-                 (ReleaseArtifact{"Quillo-Edge-macOS-x86_64.dmg", 1024, digest,
-                                  QUrl("https://releases.example/Quillo-Edge-macOS-x86_64.dmg")}));
+        const ReleaseManifest decoded = ReleaseManifest::decode(manifest);
+        QCOMPARE(decoded.schemaVersion, 1);
+        QCOMPARE(decoded.component, "macos");
+        QCOMPARE(AvailableRelease({decoded, std::nullopt}).versionLabel(), "1.4.0 (27)");
+        QCOMPARE(decoded.releasedAt, QDateTime(QDate(2025, 1, 31), QTime(8, 0), QTimeZone::utc()));
+        QCOMPARE(decoded.artifacts.size(), 2);
+        QCOMPARE(ReleaseFeedClient::macOSArtifact(decoded, "x86_64"),
+                 (ReleaseArtifact{"Quillo-Edge-macOS-x86_64.DMG", 1024, digest, QUrl("https://releases.example/b.dmg")}));
+        QCOMPARE(ReleaseFeedClient::macOSArtifact(decoded, "arm"), std::nullopt);
+        const ReleaseManifest unnumbered = ReleaseManifest::decode(manifestWith("\"buildNumber\":27,", ""));
+        QCOMPARE(AvailableRelease({unnumbered, std::nullopt}).versionLabel(), "1.4.0");
+        const QByteArray offset = manifestWith("08:00:00Z", "16:30:00+08:30");
+        QCOMPARE(ReleaseManifest::decode(offset).releasedAt, decoded.releasedAt);
     }
 
     void judgesEachKey_data()
     {
-        QTest::addColumn<int>("artifact");
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<QJsonValue>("value");
+        QTest::addColumn<QByteArray>("document");
         QTest::addColumn<Outcome>("outcome");
-        const QJsonValue absent(QJsonValue::Undefined);
-        const QJsonValue null(QJsonValue::Null);
-
-        QTest::newRow("unknown key ignored") << -1 << "channel" << QJsonValue("beta") << Outcome::decoded;
-        QTest::newRow("build number absent") << -1 << "buildNumber" << absent << Outcome::decoded;
-        QTest::newRow("build number null") << -1 << "buildNumber" << null << Outcome::decoded;
-        QTest::newRow("build number as text") << -1 << "buildNumber" << QJsonValue("27") << Outcome::decoderError;
-        QTest::newRow("build number fraction") << -1 << "buildNumber" << QJsonValue(2.5) << Outcome::decoderError;
-        QTest::newRow("schema version missing") << -1 << "schemaVersion" << absent << Outcome::decoderError;
-        QTest::newRow("schema version as text") << -1 << "schemaVersion" << QJsonValue("1") << Outcome::decoderError;
-        QTest::newRow("version as number") << -1 << "version" << QJsonValue(1.4) << Outcome::decoderError;
-        QTest::newRow("artifacts as object") << -1 << "artifacts" << QJsonValue(QJsonObject()) << Outcome::decoderError;
-        QTest::newRow("artifact size as text") << 1 << "size" << QJsonValue("1024") << Outcome::decoderError;
-        QTest::newRow("artifact url missing") << 0 << "url" << absent << Outcome::decoderError;
-        QTest::newRow("artifact url unparsable") << 0 << "url" << QJsonValue("https://exa mple/x") << Outcome::decoderError;
-        QTest::newRow("date without zone") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00") << Outcome::decoderError;
-        QTest::newRow("date with fraction") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00.5Z") << Outcome::decoderError;
-        QTest::newRow("date lower-case t") << -1 << "releasedAt" << QJsonValue("2025-01-31t08:00:00Z") << Outcome::decoderError;
-        QTest::newRow("date of no day") << -1 << "releasedAt" << QJsonValue("2025-02-30T08:00:00Z") << Outcome::decoderError;
-        QTest::newRow("offset without colon") << -1 << "releasedAt" << QJsonValue("2025-01-31T08:00:00+0800") << Outcome::decoderError;
-        QTest::newRow("schema version 2") << -1 << "schemaVersion" << QJsonValue(2) << Outcome::invalidManifest;
-        QTest::newRow("version of two numbers") << -1 << "version" << QJsonValue("1.4") << Outcome::invalidManifest;
-        QTest::newRow("version after U+FEFF") << -1 << "version" << QJsonValue(u"\uFEFF1.4.0"_s) << Outcome::invalidManifest;
-        QTest::newRow("no artifacts") << -1 << "artifacts" << QJsonValue(QJsonArray()) << Outcome::invalidManifest;
-        QTest::newRow("empty name") << 1 << "name" << QJsonValue("") << Outcome::invalidManifest;
-        QTest::newRow("name with slash") << 1 << "name" << QJsonValue("../Quillo.dmg") << Outcome::invalidManifest;
-        QTest::newRow("name dot dot") << 1 << "name" << QJsonValue("..") << Outcome::invalidManifest;
-        QTest::newRow("name with leading dot") << 0 << "name" << QJsonValue(".hidden.dmg") << Outcome::decoded;
-        QTest::newRow("size zero") << 0 << "size" << QJsonValue(0) << Outcome::invalidManifest;
-        QTest::newRow("size negative") << 1 << "size" << QJsonValue(-1) << Outcome::invalidManifest;
-        QTest::newRow("plain http") << 1 << "url" << QJsonValue("http://releases.example/a.dmg") << Outcome::invalidManifest;
-        QTest::newRow("upper-case scheme") << 1 << "url" << QJsonValue("HTTPS://releases.example/a.dmg") << Outcome::invalidManifest;
-        QTest::newRow("capitalised scheme") << 0 << "url" << QJsonValue("Https://releases.example/a.dmg") << Outcome::invalidManifest;
-        QTest::newRow("relative url") << 1 << "url" << QJsonValue("a.dmg") << Outcome::invalidManifest;
-        QTest::newRow("upper-case digest") << 0 << "sha256" << QJsonValue(digest.toUpper()) << Outcome::decoded;
-        QTest::newRow("63 digits") << 0 << "sha256" << QJsonValue(digest.left(63)) << Outcome::invalidManifest;
-        QTest::newRow("non-hex digit") << 0 << "sha256" << QJsonValue("g" + digest.mid(1)) << Outcome::invalidManifest;
+        const auto row = [](const char *name, const QByteArray &from, const QByteArray &to, Outcome outcome) {
+            QTest::newRow(name) << manifestWith(from, to) << outcome;
+        };
+        using enum Outcome;
+        row("unknown key ignored", "{\"schemaVersion\"", "{\"channel\":\"beta\",\"schemaVersion\"", decoded);
+        row("build number null", "\"buildNumber\":27", "\"buildNumber\":null", decoded);
+        row("build number fraction", "\"buildNumber\":27", "\"buildNumber\":2.5", decoderError);
+        row("schema version missing", "\"schemaVersion\":1,", "", decoderError);
+        row("artifact size as text", "\"size\":1024", "\"size\":\"1024\"", decoderError);
+        row("artifact url missing", ",\"url\":\"https://releases.example/a.dmg\"", "", decoderError);
+        row("artifact url unparsable", "https://releases.example/a.dmg", "https://exa mple/x", decoderError);
+        row("artifact not an object", "[\n", "[1,", decoderError);
+        row("date without zone", "08:00:00Z", "08:00:00", decoderError);
+        row("date of no day", "2025-01-31", "2025-02-30", decoderError);
+        row("offset without colon", "08:00:00Z", "08:00:00+0800", decoderError);
+        row("number outside the grammar", "\"buildNumber\":27", "\"buildNumber\":27,\"x\":4.e1", decoderError);
+        row("schema version 2", "\"schemaVersion\":1", "\"schemaVersion\":2", invalidManifest);
+        // Schema 2 alone would be invalid, but decoding fails first.
+        QTest::newRow("decoded before judged") << manifestWith("\"schemaVersion\":1", "\"schemaVersion\":2")
+            .replace(",\"url\":\"https://releases.example/a.dmg\"", "") << decoderError;
+        for (const char *version : {"1.4", "1.4.0.1", "1.4.00", "1.+4.0", "-0.4.0", "1.4.0-beta", "1.4.0\\n", "1.4.０",
+                                    "\uFEFF1.4.0", "9223372036854775808.0.0"})
+            row(version, "\"1.4.0\"", "\"" + QByteArray(version) + "\"", invalidManifest);
+        row("largest major", "\"1.4.0\"", "\"9223372036854775807.0.1\"", decoded);
+        QTest::newRow("no artifacts") << manifest.left(manifest.indexOf('[') + 1) + "]}" << invalidManifest;
+        row("empty name", "Quillo-Edge-macOS-x86_64.DMG", "", invalidManifest);
+        row("name with slash", "Quillo-Edge-macOS-x86_64.DMG", "../Quillo.dmg", invalidManifest);
+        row("name dot dot", "Quillo-Edge-macOS-x86_64.DMG", "..", invalidManifest);
+        row("name with leading dot", "Quillo-Edge-macOS-x86_64.DMG", ".hidden.dmg", decoded);
+        row("size zero", "\"size\":1024", "\"size\":0", invalidManifest);
+        row("plain http", "https://releases.example/b", "http://releases.example/b", invalidManifest);
+        row("upper-case scheme", "https://releases.example/b", "HTTPS://releases.example/b", invalidManifest);
+        row("relative url", "https://releases.example/b.dmg", "b.dmg", invalidManifest);
+        row("upper-case digest", digest.toLatin1(), digest.toUpper().toLatin1(), decoded);
+        row("63 digits", digest.toLatin1(), digest.left(63).toLatin1(), invalidManifest);
+        row("non-hex digit", digest.toLatin1(), "g" + digest.mid(1).toLatin1(), invalidManifest);
+        QTest::newRow("not JSON") << "<html>"_ba << decoderError;
+        QTest::newRow("empty") << QByteArray() << decoderError;
     }
 
     void judgesEachKey()
     {
-        QFETCH(int, artifact);
-        QFETCH(QString, key);
-        QFETCH(QJsonValue, value);
+        QFETCH(QByteArray, document);
         QFETCH(Outcome, outcome);
-        QCOMPARE(outcomeOf(manifestWith(artifact, key, value)), outcome);
+        QCOMPARE(outcomeOf(document), outcome);
     }
 
-    void rejectsDocumentsThatAreNotManifests_data()
+    void decidesWhatIsNewer_data()
     {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("not JSON") << QByteArray("<html>");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("array") << QByteArray("[]");
-        QTest::newRow("number outside the grammar") << "{\"channel\":4.e1," + QJsonDocument(validManifest()).toJson().mid(1);
-        QTest::newRow("artifact not an object") << QJsonDocument(QJsonObject{{"schemaVersion", 1}, {"component", "macos"},
-            {"version", "1.0.0"}, {"releasedAt", "2025-01-31T08:00:00Z"}, {"artifacts", QJsonArray{1}}}).toJson();
+        QTest::addColumn<QString>("offered");  // version+build
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("rebuild") << "1.2.0+5" << "1.2.0+4" << true;
+        QTest::newRow("older build") << "1.2.0+4" << "1.2.0+5" << false;
+        QTest::newRow("installed without build") << "1.2.0+5" << "1.2.0" << false;
+        QTest::newRow("offered without build") << "1.2.0" << "1.2.0+4" << false;
+        QTest::newRow("higher minor, lower build") << "1.10.0+1" << "1.9.9+99" << true;
+        QTest::newRow("lower version, higher build") << "1.9.9+99" << "1.10.0+1" << false;
+        QTest::newRow("major outweighs the rest") << "2.0.0" << "1.99.99" << true;
+        QTest::newRow("minor outweighs patch") << "3.4.99" << "3.5.0" << false;
+        QTest::newRow("offered not a version") << "1.2+9" << "1.1.0+1" << false;
+        QTest::newRow("installed not a version") << "2.0.0+9" << "1.1+1" << false;
     }
 
-    void rejectsDocumentsThatAreNotManifests()
+    void decidesWhatIsNewer()
     {
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(outcomeOf(bytes), Outcome::decoderError);
+        QFETCH(QString, offered);
+        QFETCH(QString, installed);
+        QFETCH(bool, newer);
+        const auto build = [](const QString &text) {
+            return text.contains(u'+') ? std::optional(text.section(u'+', 1).toLongLong()) : std::nullopt;
+        };
+        ReleaseManifest manifest;
+        manifest.version = offered.section(u'+', 0, 0);
+        manifest.buildNumber = build(offered);
+        QCOMPARE(ReleaseFeedClient::isNewer(manifest, installed.section(u'+', 0, 0), build(installed)), newer);
     }
 
-    void decodingFailsBeforeValidation()
+    // An update may go only to the manager's place in one of the two Applications folders.
+    void acceptsOnlyTheTwoApplicationsFolders_data()
     {
-        // Schema 2 alone would be invalid, but the missing URL is found first.
-        QJsonObject manifest = validManifest();
-        manifest.insert("schemaVersion", 2);
-        manifest.insert("artifacts", QJsonArray{QJsonObject{{"name", "a.dmg"}, {"size", 1}, {"sha256", digest}}});
-        QCOMPARE(outcomeOf(QJsonDocument(manifest).toJson()), Outcome::decoderError);
+        QTest::addColumn<QString>("target");  // with the home folder /Users/a
+        QTest::addColumn<bool>("supported");
+        QTest::newRow("system applications") << "/Applications/Quillo Edge.app" << true;
+        QTest::newRow("dot-dot back in, trailing separator") << "/Applications/Sub/../Quillo Edge.app/" << true;
+        QTest::newRow("own home") << "/Users/a/Applications/Quillo Edge.app" << true;
+        QTest::newRow("another user's home") << "/Users/b/Applications/Quillo Edge.app" << false;
+        QTest::newRow("other name") << "/Applications/Quillo Edge 2.app" << false;
+        QTest::newRow("letter case") << "/applications/Quillo Edge.app" << false;
+        QTest::newRow("inside the bundle") << "/Applications/Quillo Edge.app/Contents" << false;
     }
 
-    void keepsTheInstantOfAnOffsetTime()
+    void acceptsOnlyTheTwoApplicationsFolders()
     {
-        const ReleaseManifest manifest = ReleaseManifest::decode(manifestWith(-1, "releasedAt", "2025-01-31T16:30:00+08:30"));
-        QCOMPARE(manifest.releasedAt, QDateTime(QDate(2025, 1, 31), QTime(8, 0), QTimeZone::utc()));
+        QFETCH(QString, target);
+        QFETCH(bool, supported);
+        QCOMPARE(ManagerUpdatePolicy::isSupportedTarget(target, "/Users/a"), supported);
+        QCOMPARE(ManagerUpdatePolicy::isSupportedTarget(target, "/Users/a/"), supported);
     }
-
-    void versionLabelShowsTheBuildNumber_data()
-    {
-        QTest::addColumn<QJsonValue>("buildNumber");
-        QTest::addColumn<QString>("label");
-        QTest::newRow("with build") << QJsonValue(27) << "1.4.0 (27)";
-        QTest::newRow("without build") << QJsonValue(QJsonValue::Undefined) << "1.4.0";
-    }
-
-    void versionLabelShowsTheBuildNumber()
-    {
-        QFETCH(QJsonValue, buildNumber);
-        QFETCH(QString, label);
-        const AvailableRelease release{ReleaseManifest::decode(manifestWith(-1, "buildNumber", buildNumber)), std::nullopt};
-        QCOMPARE(release.versionLabel(), label);
-    }
-
 };
 
 QTEST_GUILESS_MAIN(TestReleaseManifest)

@@ -6,34 +6,29 @@
 #include "UpdaterEntry.h"
 
 #include <QBuffer>
-#include <QProcess>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const char *const steeringVariables[] = {
-    "QUILLO_FIXTURE_CALLS", "QUILLO_FAKE_OPENED", "QUILLO_FAKE_ATTACH", "QUILLO_FAKE_DETACH",
-    "QUILLO_FAKE_DITTO_FAIL", "QUILLO_FAKE_VERIFY_REJECT", "QUILLO_FAKE_DISPLAY_FAIL",
-    "QUILLO_FAKE_TEAM_LINE", "QUILLO_FAKE_TEAM_ON_STDOUT", "QUILLO_FAKE_ASSESS_REJECT",
-    "QUILLO_FAKE_OPEN_REJECT", "QUILLO_FAKE_OPEN_TAKE_BACKUP",
-};
-
-qint64 finishedProcessId()
+QString readText(const QString &path)
 {
-    QProcess process;
-    process.start(u"/bin/true"_s, {});
-    process.waitForStarted();
-    const qint64 processId = process.processId();
-    process.waitForFinished();
-    return processId;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Checks that the text is the pattern, where "…" stands for any text within a line.
+void compareToPattern(const QString &text, const QString &pattern)
+{
+    const QString expression = QRegularExpression::escape(pattern).replace(u"\\…"_s, u"[^\n]*"_s);
+    QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(expression)).match(text).hasMatch(),
+             qPrintable(u"\n%1\nis not like\n%2"_s.arg(text, pattern)));
 }
 
 } // namespace
 
 UpdaterTestBed::UpdaterTestBed()
-    : managerId_(finishedProcessId())
 {
     for (const char *folder : {"home/Applications", "caches", "mounts"})
         QDir(root_.path()).mkpath(QString::fromLatin1(folder));
@@ -42,8 +37,8 @@ UpdaterTestBed::UpdaterTestBed()
 
 UpdaterTestBed::~UpdaterTestBed()
 {
-    for (const char *name : steeringVariables)
-        qunsetenv(name);
+    for (const QByteArray &name : steered_)
+        qunsetenv(name.constData());
 }
 
 UpdaterEnvironment UpdaterTestBed::environment() const
@@ -52,7 +47,7 @@ UpdaterEnvironment UpdaterTestBed::environment() const
     environment.homeDirectory = home();
     environment.cachesDirectory = root_.filePath(u"caches"_s);
     environment.mountPointParent = root_.filePath(u"mounts"_s);
-    const QStringList tools = fill(u"{hdiutil}|{ditto}|{codesign}|{spctl}|{open}"_s).split(u'|');
+    const QStringList tools = arguments(u"{hdiutil}|{ditto}|{codesign}|{spctl}|{open}"_s);
     environment.tools = {tools[0], tools[1], tools[2], tools[3], tools[4]};
     environment.exitDeadline = std::chrono::seconds(10);
     environment.exitProbeInterval = std::chrono::milliseconds(20);
@@ -61,38 +56,32 @@ UpdaterEnvironment UpdaterTestBed::environment() const
 
 QString UpdaterTestBed::mountPoint() const
 {
-    const QStringList attached = fixtureRecord().filter(QRegularExpression(u"^hdiutil attach "_s));
-    return attached.isEmpty() ? QString() : attached.constFirst().split(u' ').value(5);
+    return fixtureRecord().filter(QRegularExpression(u"^hdiutil attach "_s)).value(0).split(u' ').value(5);
 }
 
 QString UpdaterTestBed::fill(QString text) const
 {
     text.replace(u"{prepare}"_s, u"prepare|--dmg|{image}|--staged-app|{staged}|--version|2.0.0|--build|42"_s);
     text.replace(u"{install}"_s, u"install|--staged-app|{staged}|--target-app|{target}|--work-dir|{cache}/work"
-                                 "|--version|2.0.0|--build|2|--parent-pid|{pid}"_s);
+                                 "|--version|2.0.0|--build|2|--parent-pid|%1"_s.arg(managerId));
     text.replace(u"{staged}"_s, u"{cache}/work/Quillo Edge.app"_s);
     text.replace(u"{cache}"_s, root_.filePath(u"caches/Quillo Updates"_s));
-    text.replace(u"{target}"_s, targetApp());
-    text.replace(u"{image}"_s, home() + u"/image"_s);
+    text.replace(u"{target}"_s, u"{home}/Applications/Quillo Edge.app"_s);
+    text.replace(u"{image}"_s, u"{home}/image"_s);
     text.replace(u"{home}"_s, home());
-    text.replace(u"{pid}"_s, QString::number(managerId_));
     if (text.contains(u"{mount}"_s))
         text.replace(u"{mount}"_s, mountPoint());
-    if (text.contains(u"{update}"_s)) {  // the update copy the copier was asked to make
-        const QRegularExpression copy(QRegularExpression::escape(home() + u"/Applications/"_s)
-                                      + uR"(\.Quillo Edge\.update-[0-9A-F-]{36}\.app$)"_s);
-        const QStringList copies = fixtureRecord().filter(copy);
-        text.replace(u"{update}"_s, copies.isEmpty() ? QString() : copy.match(copies.constFirst()).captured());
-    }
     for (const char *tool : {"hdiutil", "ditto", "codesign", "spctl", "open"})
         text.replace(u"{%1}"_s.arg(QLatin1String(tool)), fixturePath(u"fake-"_s + QLatin1String(tool)));
     return text;
 }
 
-void UpdaterTestBed::steer(QStringList settings) const
+void UpdaterTestBed::steer(const QStringList &settings)
 {
-    for (const QString &setting : settings)
-        qputenv(setting.section(u'=', 0, 0).toUtf8().constData(), fill(setting.section(u'=', 1)).toUtf8());
+    for (const QString &setting : settings) {
+        steered_.append(setting.section(u'=', 0, 0).toUtf8());
+        qputenv(steered_.constLast().constData(), fill(setting.section(u'=', 1)).toUtf8());
+    }
 }
 
 bool UpdaterTestBed::writeManager(const QString &bundlePath, const QString &version, qint64 build)
@@ -108,48 +97,28 @@ QString UpdaterTestBed::versionAt(const QString &bundlePath)
     return AppBundle(bundlePath).infoValue(u"CFBundleShortVersionString"_s).toString();
 }
 
-int UpdaterTestBed::run(const QStringList &arguments, const UpdaterEnvironment &environment) const
+int UpdaterTestBed::run(const QStringList &arguments, std::optional<UpdaterEnvironment> environment)
 {
-    QBuffer standardError;
+    QBuffer standardError(&standardError_);
     standardError.open(QIODevice::WriteOnly);
-    return updaterEntry(arguments, environment, standardError);
+    return updaterEntry(arguments, environment.value_or(this->environment()), standardError);
 }
 
-void UpdaterTestBed::runAndCheck(const QStringList &arguments, QString message, QStringList log,
-                                 const UpdaterEnvironment &environment) const
+void UpdaterTestBed::runAndCheck(const QString &arguments, const QString &message, const QStringList &log,
+                                 std::optional<UpdaterEnvironment> environment)
 {
-    QBuffer standardError;
-    standardError.open(QIODevice::WriteOnly);
-    const int exitCode = updaterEntry(arguments, environment, standardError);
-    message = fill(message);
-    for (QString &line : log)
-        line = fill(line).replace(u"{message}"_s, message);
-    QCOMPARE(QString::fromUtf8(standardError.data()), message.isEmpty() ? QString() : message + u'\n');
-    QCOMPARE(exitCode, message.isEmpty() ? 0 : 1);
-
-    // Messages in order; a line without a UTC stamp continues the message before it.
-    static const QRegularExpression stamped(uR"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] (.*)$)"_s);
-    QFile file(home() + u"/Library/Logs/Quillo Edge/updater.log"_s);
-    QStringList messages;
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
-            const QRegularExpressionMatch match = stamped.match(line);
-            messages.append(match.hasMatch() ? match.captured(1)
-                            : messages.isEmpty() ? u"<malformed> "_s + line : messages.takeLast() + u'\n' + line);
-        }
-    }
-    for (qsizetype index = 0; index < qMin(messages.size(), log.size()); ++index) {
-        if (log[index].endsWith(u'…') && messages[index].startsWith(log[index].chopped(1)))
-            messages[index] = log[index];
-    }
-    QCOMPARE(messages, log);
+    const QStringList split = arguments.isEmpty() ? QStringList() : this->arguments(arguments);
+    QCOMPARE(run(split, std::move(environment)), message.isEmpty() ? 0 : 1);
+    compareToPattern(QString::fromUtf8(standardError_), message.isEmpty() ? QString() : fill(message) + u'\n');
+    // Each line is stamped in UTC; a message may go on over further lines.
+    static const QRegularExpression stamp(uR"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] )"_s, QRegularExpression::MultilineOption);
+    const QString messages = fill(log.join(u'\n')).replace(u"{message}"_s, fill(message));
+    compareToPattern(readText(home() + u"/Library/Logs/Quillo Edge/updater.log"_s).remove(stamp), messages + (log.isEmpty() ? u""_s : u"\n"_s));
 }
 
 QStringList UpdaterTestBed::fixtureRecord(const QString &name) const
 {
-    QFile file(root_.filePath(name));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
-                                          : QStringList();
+    return readText(root_.filePath(name)).split(u'\n', Qt::SkipEmptyParts);
 }
 
 QStringList UpdaterTestBed::entries(const QString &folder) const
