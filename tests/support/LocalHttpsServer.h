@@ -11,9 +11,7 @@
 #include <optional>
 #include <thread>
 
-namespace httplib {
-class SSLServer;
-}
+namespace httplib { class SSLServer; }
 
 // What the server answers on one path.
 struct ScriptedResponse
@@ -23,8 +21,7 @@ struct ScriptedResponse
     QByteArray body;
     // Streamed in place of body when set, so large answers need no memory.
     QString bodyFile;
-    // Content-Length to announce in place of the body's: announcing more than is sent makes a
-    // truncated answer (the connection closes after the body).
+    // Content-Length announced instead of the body's: more than is sent makes a truncated answer.
     std::optional<qint64> announcedLength;
     // Repeats body without end and without Content-Length, until the client hangs up.
     bool endless = false;

@@ -26,23 +26,3 @@ QSslConfiguration TestCertificate::clientConfiguration() const
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
     return configuration;
 }
-
-// LeakSanitizer settings for the tests that use TLS, which link this file. Two leaks are the
-// libraries', set aside by name (which needs whole allocation stacks): OpenSSL frees a thread's
-// random generators as the thread exits, which may be after the process ends; Qt 6.4 keeps a
-// little of a transfer aborted mid-stream after a redirect (replies die with their manager anyway).
-extern "C" {
-
-__attribute__((visibility("default"), used)) const char *__asan_default_options()
-{
-    return "fast_unwind_on_malloc=0";
-}
-
-__attribute__((visibility("default"), used)) const char *__lsan_default_suppressions()
-{
-    return "leak:RAND_get0_public\n"
-           "leak:RAND_get0_private\n"
-           "leak:QNetworkAccessManager::createRequest\n";
-}
-
-} // extern "C"
