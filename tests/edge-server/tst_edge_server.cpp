@@ -28,9 +28,8 @@ QByteArray request(const QByteArray &line, const QByteArray &headers = host, con
 
 QByteArray upload(const QByteArray &fileName, const QByteArray &extraHeaders = {})
 {
-    const QByteArray body = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\n"
-                            "Content-Disposition: form-data; name=\"file\"; filename=\"" + fileName + "\"\r\n\r\n"
-        + uploaded + "\r\n--b--\r\n";
+    const QByteArray body = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\nContent-Disposition: form-data; "
+                            "name=\"file\"; filename=\"" + fileName + "\"\r\n\r\n" + uploaded + "\r\n--b--\r\n";
     return request("POST /upload", host + "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: "
                    + QByteArray::number(body.size()) + "\r\n" + extraHeaders, body);
 }
@@ -45,11 +44,7 @@ QByteArray answer(quint16 port, QByteArray request, const char *address = "127.0
     return socket.readAll();
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+QByteArray readFile(const QString &path) { QFile file(path); return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>"; }
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
@@ -57,10 +52,7 @@ bool writeFile(const QString &path, const QByteArray &content)
     return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
+QStringList entries(const QString &folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
 
 } // namespace
 
@@ -99,7 +91,6 @@ class TestEdgeServer : public QObject
             return {false, error.errorDescription()};
         }
     }
-    bool runOk(const QStringList &arguments) { return run(arguments).first; }
 
 private slots:
     void init()
@@ -118,7 +109,7 @@ private slots:
 
     void cleanup()
     {
-        runOk({"stop", "--json"});
+        run({"stop", "--json"}).first;
         QCOMPARE(healthStatus(), 0);
         QCOMPARE(entries(path("home")), QStringList()); // the script keeps to its own folder
     }
@@ -131,7 +122,7 @@ private slots:
         QVERIFY(writeFile(home_ + "/.quillo-edge.lock/pid", QByteArray::number(QCoreApplication::applicationPid())));
         QVERIFY(run(install).second.contains(u"另一个安装器命令正在运行"));
         QVERIFY(writeFile(home_ + "/.quillo-edge.lock/pid", "999999999"));
-        QVERIFY(runOk({"install", "--binary", serverPath, "--json"}) && runOk({"stop", "--json"}));
+        QVERIFY(run({"install", "--binary", serverPath, "--json"}).first && run({"stop", "--json"}).first);
 
         // An older installation has no managed mark. Installing again while another program holds
         // the port fails and leaves it as it was; then it is adopted with its data.
@@ -146,26 +137,22 @@ private slots:
 
         s = status();
         QVERIFY(s.installed && s.managed && s.running && s.healthy && s.autoStart && noHiddenLeftovers());
-        QCOMPARE(s.version, QStringLiteral(QUILLO_TEST_SERVER_VERSION));
-        QCOMPARE(s.url, QStringLiteral("http://127.0.0.1:%1").arg(port_));
+        QCOMPARE(s.version + u' ' + s.url, QStringLiteral(QUILLO_TEST_SERVER_VERSION " http://127.0.0.1:%1").arg(port_));
         const QByteArray page = answer(port_, request("GET /"));
         for (const char *part : {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev"})
             QVERIFY2(page.contains(part), part);
 
-        QVERIFY(runOk({"stop", "--json"}) && !status().running && !status().healthy && healthStatus() == 0);
-        {
-            // A healthy answer from another process on the port must not pass for the service's own.
-            const auto other = runDirectly(path("other"));
-            QVERIFY(other && run({"start", "--json"}).second.contains(u"端口已被占用") && !status().running);
-        }
-        QVERIFY(runOk({"start", "--json"}) && status().healthy);
-        QVERIFY(runOk({"disable", "--json"}) && !status().autoStart && runOk({"enable", "--json"}) && status().autoStart);
-        QVERIFY(runOk({"restart", "--json"}) && status().healthy);
-        QVERIFY(runOk({"upgrade", "--version", "2.3.4", "--json"}) && status().version == u"2.3.4");
+        QVERIFY(run({"stop", "--json"}).first && !status().running && !status().healthy && healthStatus() == 0);
+        // A healthy answer from another process on the port must not pass for the service's own.
+        auto other = runDirectly(path("other"));
+        QVERIFY(other && run({"start", "--json"}).second.contains(u"端口已被占用") && !status().running);
+        other.reset();
+        QVERIFY(run({"start", "--json"}).first && status().healthy && run({"restart", "--json"}).first && status().healthy);
+        QVERIFY(run({"disable", "--json"}).first && !status().autoStart && run({"enable", "--json"}).first && status().autoStart);
+        QVERIFY(run({"upgrade", "--version", "2.3.4", "--json"}).first && status().version == u"2.3.4");
         QVERIFY(answer(port_, request("GET /health")).contains("\"version\":\"2.3.4\""));
 
-        QVERIFY(runOk({"uninstall", "--json"}));
-        QVERIFY(!status().installed && !status().running && !status().autoStart && !QFileInfo::exists(s.installRoot));
+        QVERIFY(run({"uninstall", "--json"}).first && !status().installed && !status().running && !status().autoStart && !QFileInfo::exists(s.installRoot));
         QCOMPARE(readFile(s.dataDir + "/pairings.json"), "{}");
     }
 
