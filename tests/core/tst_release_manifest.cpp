@@ -75,12 +75,10 @@ private slots:
         row("build number null", "\"buildNumber\":27", "\"buildNumber\":null", decoded);
         row("build number fraction", "\"buildNumber\":27", "\"buildNumber\":2.5", decoderError);
         row("schema version missing", "\"schemaVersion\":1,", "", decoderError);
-        row("artifact size as text", "\"size\":1024", "\"size\":\"1024\"", decoderError);
         row("artifact url missing", ",\"url\":\"https://releases.example/a.dmg\"", "", decoderError);
         row("artifact url unparsable", "https://releases.example/a.dmg", "https://exa mple/x", decoderError);
         row("artifact not an object", "[\n", "[1,", decoderError);
         row("date without zone", "08:00:00Z", "08:00:00", decoderError);
-        row("date of no day", "2025-01-31", "2025-02-30", decoderError);
         row("offset without colon", "08:00:00Z", "08:00:00+0800", decoderError);
         row("number outside the grammar", "\"buildNumber\":27", "\"buildNumber\":27,\"x\":4.e1", decoderError);
         row("schema version 2", "\"schemaVersion\":1", "\"schemaVersion\":2", invalidManifest);
@@ -103,8 +101,6 @@ private slots:
         row("upper-case digest", digest.toLatin1(), digest.toUpper().toLatin1(), decoded);
         row("63 digits", digest.toLatin1(), digest.left(63).toLatin1(), invalidManifest);
         row("non-hex digit", digest.toLatin1(), "g" + digest.mid(1).toLatin1(), invalidManifest);
-        QTest::newRow("not JSON") << "<html>"_ba << decoderError;
-        QTest::newRow("empty") << QByteArray() << decoderError;
     }
 
     void judgesEachKey()

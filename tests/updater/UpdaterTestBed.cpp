@@ -1,7 +1,5 @@
 #include "UpdaterTestBed.h"
 
-#include "AppBundle.h"
-#include "FakeBundle.h"
 #include "Fixtures.h"
 #include "UpdaterEntry.h"
 
@@ -47,10 +45,7 @@ UpdaterEnvironment UpdaterTestBed::environment() const
     environment.homeDirectory = home();
     environment.cachesDirectory = root_.filePath(u"caches"_s);
     environment.mountPointParent = root_.filePath(u"mounts"_s);
-    const QStringList tools = arguments(u"{hdiutil}|{ditto}|{codesign}|{spctl}|{open}"_s);
-    environment.tools = {tools[0], tools[1], tools[2], tools[3], tools[4]};
-    environment.exitDeadline = std::chrono::seconds(10);
-    environment.exitProbeInterval = std::chrono::milliseconds(20);
+    environment.tools = {fill(u"{hdiutil}"_s), fill(u"{ditto}"_s), fill(u"{codesign}"_s), fill(u"{spctl}"_s), fill(u"{open}"_s)};
     return environment;
 }
 
@@ -84,19 +79,6 @@ void UpdaterTestBed::steer(const QStringList &settings)
     }
 }
 
-bool UpdaterTestBed::writeManager(const QString &bundlePath, const QString &version, qint64 build)
-{
-    QFile executable(bundlePath + u"/Contents/MacOS/QuilloEdge"_s);
-    return FakeBundle::write(bundlePath, FakeBundle::managerInfo(version, build))
-        && executable.open(QIODevice::WriteOnly) && executable.write("#!/bin/sh\n") > 0
-        && executable.setPermissions(executable.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther);
-}
-
-QString UpdaterTestBed::versionAt(const QString &bundlePath)
-{
-    return AppBundle(bundlePath).infoValue(u"CFBundleShortVersionString"_s).toString();
-}
-
 int UpdaterTestBed::run(const QStringList &arguments, std::optional<UpdaterEnvironment> environment)
 {
     QBuffer standardError(&standardError_);
@@ -107,8 +89,7 @@ int UpdaterTestBed::run(const QStringList &arguments, std::optional<UpdaterEnvir
 void UpdaterTestBed::runAndCheck(const QString &arguments, const QString &message, const QStringList &log,
                                  std::optional<UpdaterEnvironment> environment)
 {
-    const QStringList split = arguments.isEmpty() ? QStringList() : this->arguments(arguments);
-    QCOMPARE(run(split, std::move(environment)), message.isEmpty() ? 0 : 1);
+    QCOMPARE(run(this->arguments(arguments), std::move(environment)), message.isEmpty() ? 0 : 1);
     compareToPattern(QString::fromUtf8(standardError_), message.isEmpty() ? QString() : fill(message) + u'\n');
     // Each line is stamped in UTC; a message may go on over further lines.
     static const QRegularExpression stamp(uR"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] )"_s, QRegularExpression::MultilineOption);
@@ -121,7 +102,8 @@ QStringList UpdaterTestBed::fixtureRecord(const QString &name) const
     return readText(root_.filePath(name)).split(u'\n', Qt::SkipEmptyParts);
 }
 
-QStringList UpdaterTestBed::entries(const QString &folder) const
+QSet<QString> UpdaterTestBed::entries(const QString &folder) const
 {
-    return QDir(fill(folder)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System);
+    const QStringList names = QDir(fill(folder)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System);
+    return QSet<QString>(names.begin(), names.end());
 }

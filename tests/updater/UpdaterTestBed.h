@@ -1,14 +1,15 @@
 #pragma once
 
+#include "AppBundle.h"
+#include "FakeBundle.h"
 #include "UpdaterEnvironment.h"
 
-#include <QStringList>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <optional>
 
-// A private world for one updater test: a temporary home with an Applications folder, a caches
-// folder, a mount point parent and the fixture tools, which record what they were asked to do.
+// A temporary home, caches folder and mount point parent for one updater test, with fixture tools that record their calls.
 class UpdaterTestBed
 {
 public:
@@ -23,23 +24,21 @@ public:
     QString stagedApp() const { return fill(QStringLiteral("{staged}")); }
     QString mountPoint() const;  // the one the disk-image tool was asked to use
 
-    // Replaces {prepare} and {install} (valid command lines, split at "|"), {home}, {cache},
-    // {staged}, {target}, {image}, {mount} and {<tool>} with this bed's values.
+    // Puts this bed's values for {prepare} and {install} (valid command lines), {home}, {cache}, {staged}, {target}, {image}, {mount} and {<tool>}.
     QString fill(QString text) const;
     QStringList arguments(const QString &line) const { return fill(line).split(u'|'); }
     void steer(const QStringList &settings);  // "NAME=value" for the fixture tools, filled
 
-    static bool writeManager(const QString &bundlePath, const QString &version, qint64 build);
-    static QString versionAt(const QString &bundlePath);  // empty when there is none
+    static bool writeManager(const QString &path, const QString &version, qint64 build) { return FakeBundle::write(path, FakeBundle::managerInfo(version, build)); }
+    static QString versionAt(const QString &path) { return AppBundle(path).infoValue(QStringLiteral("CFBundleShortVersionString")).toString(); }
 
     int run(const QStringList &arguments, std::optional<UpdaterEnvironment> environment = {});
-    // Runs the updater and checks that it failed with `message` (or succeeded, when it is empty)
-    // and logged `log`, all filled; {message} in the log is the message, "…" any text.
+    // Also checks that it failed with `message` (or succeeded) and logged `log`, where {message} is the message, "…" any text.
     void runAndCheck(const QString &arguments, const QString &message, const QStringList &log,
                      std::optional<UpdaterEnvironment> environment = {});
 
     QStringList fixtureRecord(const QString &name = QStringLiteral("calls")) const;  // or "opened"
-    QStringList entries(const QString &folder) const;  // including hidden ones
+    QSet<QString> entries(const QString &folder) const;  // including hidden ones
 
 private:
     QTemporaryDir root_;
