@@ -1,15 +1,112 @@
 #include "WindowTestSupport.h"
 
-#include "ControllerTestSupport.h"
+#include "FakeBundle.h"
+#include "Fixtures.h"
 
 #include <QAccessible>
+#include <QJsonDocument>
 #include <QQuickItem>
+#include <QSaveFile>
 #include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 
 Q_IMPORT_QML_PLUGIN(QuilloEdgeUiPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloEdgeControllerPlugin)
+
+ScriptedManager::ScriptedManager(const ServiceStatus &initial)
+{
+    qputenv("QUILLO_MANAGER_INSTALLER", QFile::encodeName(fixturePath(QStringLiteral("installer-scripted.sh"))));
+    qputenv("QUILLO_FIXTURE_STATE", QFile::encodeName(folder_.path()));
+    setStatus(initial);
+    const QString bundle = folder_.filePath(QStringLiteral("Applications/Quillo Edge.app"));
+    FakeBundle::write(bundle, FakeBundle::managerInfo(QStringLiteral("1.4.0"), 27));
+    ServiceControllerSetup setup;
+    setup.bundle = AppBundle(bundle);
+    setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
+    setup.managerManifestURL = feed_.url(QStringLiteral("/manager.json"));
+    setup.serverManifestURL = feed_.url(QStringLiteral("/server.json"));
+    setup.homeDirectory = folder_.path();
+    setup.cachesDirectory = folder_.filePath(QStringLiteral("caches"));
+    setup.quitApplication = [] {};
+    setup.pollInterval = std::chrono::milliseconds(300);
+    controller_ = std::make_unique<ServiceController>(std::move(setup));
+}
+
+ScriptedManager::~ScriptedManager()
+{
+    controller_.reset();
+    qunsetenv("QUILLO_MANAGER_INSTALLER");
+    qunsetenv("QUILLO_FIXTURE_STATE");
+}
+
+QString ScriptedManager::error() const
+{
+    if (!certificate_.isValid())
+        return certificate_.error();
+    return feed_.isListening() ? QString() : QStringLiteral("the local feed does not listen");
+}
+
+void ScriptedManager::setStatus(const ServiceStatus &status)
+{
+    set(QStringLiteral("status"), QStringLiteral("stdout"),
+        QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact) + "\n");
+}
+
+// Replaced in one step: a script run by a poll at that moment reads the old or the new content.
+void ScriptedManager::set(const QString &command, const QString &kind, const QByteArray &content)
+{
+    const QString path = folder_.filePath(command + QLatin1Char('.') + kind);
+    QSaveFile file(path);
+    QVERIFY(content.isEmpty() ? !QFile::exists(path) || QFile::remove(path)
+                              : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
+}
+
+QList<QStringList> ScriptedManager::calls() const
+{
+    QFile file(folder_.filePath(QStringLiteral("calls")));
+    QList<QStringList> calls;
+    if (file.open(QIODevice::ReadOnly))
+        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
+            calls.append(line.chopped(1).split(u'\t')); // every argument ends in a tab
+    return calls;
+}
+
+int ScriptedManager::callCount(const QString &command) const
+{
+    const QList<QStringList> all = calls();
+    return int(std::count_if(all.begin(), all.end(), [&](const QStringList &call) { return call.value(0) == command; }));
+}
+
+bool ScriptedManager::show(const ServiceStatus &status)
+{
+    setStatus(status);
+    const int reads = callCount(QStringLiteral("status"));
+    controller_->refresh(false);
+    const bool shown = QTest::qWaitFor(
+        [&] { return callCount(QStringLiteral("status")) > reads && controller_->status() == status; }, 10000);
+    QTest::qWait(100); // the read's task ends once its script has exited
+    return shown;
+}
+
+bool ScriptedManager::waitUntilIdle() const
+{
+    return QTest::qWaitFor([&] { return !controller_->isBusy(); }, 10000);
+}
+
+ServiceStatus statusOf(bool installed, bool managed, bool running, bool healthy, bool autoStart)
+{
+    ServiceStatus status = ServiceStatus::unavailable();
+    status.installed = installed;
+    status.managed = managed;
+    status.running = running;
+    status.healthy = healthy;
+    status.autoStart = autoStart;
+    status.url = QStringLiteral("http://127.0.0.1:9");
+    status.dataDir = QStringLiteral("/srv/edge/data");
+    status.logDir = QStringLiteral("/srv/edge/logs");
+    return status;
+}
 
 LoadedWindow::LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties)
 {
@@ -75,17 +172,6 @@ void clickItem(QQuickItem *item)
         return;
     const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
     QTest::mouseClick(item->window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-}
-
-bool showStatus(InstallerFixture &installer, ServiceController &controller, const ServiceStatus &status)
-{
-    installer.setStatus(status);
-    const int reads = installer.callCount(QStringLiteral("status"));
-    controller.refresh(false);
-    const bool shown = QTest::qWaitFor(
-        [&] { return installer.callCount(QStringLiteral("status")) > reads && controller.status() == status; }, 10000);
-    QTest::qWait(100); // the read's task ends once its script has exited
-    return shown;
 }
 
 QStringList unreachableOrUnnamedControls(QQuickItem *scope, int &controls)

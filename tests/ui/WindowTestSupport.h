@@ -1,15 +1,46 @@
 #pragma once
 
+#include "LocalHttpsServer.h"
+#include "ServiceController.h"
+#include "TestCertificate.h"
+
 #include <QObject>
 #include <QQmlApplicationEngine>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QVariantMap>
 
-class InstallerFixture;
 class QQuickItem;
-class ServiceController;
-struct ServiceStatus;
+
+// The manager's controller over the scripted installer (tests/fixtures, reached through the real
+// override), a local feed that knows no release, and a manager bundle in a temporary home.
+class ScriptedManager
+{
+public:
+    explicit ScriptedManager(const ServiceStatus &initial);
+    ~ScriptedManager();
+    QString error() const; // empty when ready
+
+    ServiceController &controller() { return *controller_; }
+    void setStatus(const ServiceStatus &status);
+    // <command>.stdout, .stderr, .sleep or .exit; empty content removes the file.
+    void set(const QString &command, const QString &kind, const QByteArray &content);
+    // Every installer run so far, arguments after the script path.
+    QList<QStringList> calls() const;
+    int callCount(const QString &command) const;
+    // Serves status and waits until a refresh has read it and windows bound to it show it.
+    bool show(const ServiceStatus &status);
+    bool waitUntilIdle() const;
+
+private:
+    QTemporaryDir folder_;
+    TestCertificate certificate_;
+    LocalHttpsServer feed_{certificate_};
+    std::unique_ptr<ServiceController> controller_;
+};
+
+// A service with nothing listening at its address, so a page view shows an error page.
+ServiceStatus statusOf(bool installed, bool managed, bool running = false, bool healthy = false, bool autoStart = false);
 
 // A window of the manager's QML module, loaded as the application loads it.
 class LoadedWindow
@@ -41,9 +72,6 @@ private:
 QObject *findNamed(const QWindow *window, const QString &objectName);
 // A left click in the middle of the item, as the user makes it.
 void clickItem(QQuickItem *item);
-// Serves status through the fixture installer and waits until a refresh has read it and a
-// window bound to the controller shows it.
-bool showStatus(InstallerFixture &installer, ServiceController &controller, const ServiceStatus &status);
 // The visible controls inside scope (a window's root item, a popup's item) that Tab does not
 // reach while enabled, or that have no name for screen readers; controls receives how many
 // visible controls there are.

@@ -1,68 +1,45 @@
 // The real main window over a controller whose installer is a fixture script.
 #include "ApplicationSetup.h"
-#include "ControllerTestSupport.h"
 #include "Fetched.h"
 #include "WindowTestSupport.h"
 
 #include <QQuickItem>
 #include <QTest>
 
-namespace {
-
-ServiceStatus statusOf(bool installed, bool managed, bool running, bool healthy)
-{
-    ServiceStatus status = runningStatus();
-    status.installed = installed;
-    status.managed = managed;
-    status.running = running;
-    status.healthy = healthy;
-    // Nothing listens there: a page view shows an error page, never a real service.
-    status.url = QStringLiteral("http://127.0.0.1:9");
-    status.version.clear();
-    return status;
-}
-
-} // namespace
-
 class MainWindowTest : public QObject
 {
     Q_OBJECT
 
 private:
-    ControllerHarness harness_;
-    InstallerFixture installer_;
-    std::unique_ptr<ServiceController> controller_;
+    ScriptedManager manager_{statusOf(false, false)};
     std::unique_ptr<LoadedWindow> window_;
 
     QString text(const QString &name) const { return window_->read(name, "text").toString(); }
     bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
     bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
 
-    bool show(const ServiceStatus &status) { return showStatus(installer_, *controller_, status); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(harness_.error().isEmpty(), qPrintable(harness_.error()));
-        installer_.setStatus(statusOf(false, false, false, false));
-        controller_ = harness_.make();
+        QVERIFY2(manager_.error().isEmpty(), qPrintable(manager_.error()));
         window_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
                                                  QVariantMap{{QStringLiteral("controller"),
-                                                              QVariant::fromValue(controller_.get())}});
+                                                              QVariant::fromValue(&manager_.controller())}});
         QVERIFY2(window_->window(), qPrintable(window_->error()));
         QCOMPARE(window_->window()->title(), QStringLiteral("Quillo Edge"));
         QCOMPARE(window_->window()->minimumSize(), QSize(920, 620));
         // Showing the window starts the polling.
-        QVERIFY(controller_->isPolling());
-        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) >= 1);
-        QVERIFY(waitUntilIdle(*controller_));
-        QTRY_VERIFY(!controller_->isCheckingUpdates());
+        QVERIFY(manager_.controller().isPolling());
+        QTRY_VERIFY(manager_.callCount(QStringLiteral("status")) >= 1);
+        QVERIFY(manager_.waitUntilIdle());
+        QTRY_VERIFY(!manager_.controller().isCheckingUpdates());
     }
 
     void cleanupTestCase()
     {
         window_.reset();
-        QVERIFY(!controller_->isPolling());
+        QVERIFY(!manager_.controller().isPolling());
     }
 
     void showsEachState_data()
@@ -81,7 +58,7 @@ private slots:
                                               << "" << "" << true;
         QTest::newRow("unhealthy") << statusOf(true, true, true, false) << "服务异常" << "serviceControlsCard"
                                    << "Edge Web 暂不可用" << "重新检查" << true;
-        QTest::newRow("stopped") << statusOf(true, true, false, false) << "已停止" << "serviceControlsCard"
+        QTest::newRow("stopped") << statusOf(true, true) << "已停止" << "serviceControlsCard"
                                  << "Edge Web 暂不可用" << "启动打印服务" << true;
         ServiceStatus badUrl = statusOf(true, true, true, true);
         badUrl.url = QStringLiteral("http://127.0.0.1:6176/a b");
@@ -95,7 +72,7 @@ private slots:
         QFETCH(ServiceStatus, status);
         QFETCH(QString, area);
         QFETCH(QString, placeholder);
-        QVERIFY(show(status));
+        QVERIFY(manager_.show(status));
         QCOMPARE(text(QStringLiteral("statusTitle")), FETCHED(QString, title));
         for (const QString card : {"installCard", "adoptionCard", "serviceControlsCard"})
             QCOMPARE(visible(card), card == area);
@@ -122,61 +99,57 @@ private slots:
     // thousand presses of a button that stays enabled run the command once.
     void runsOneCommandAtATime()
     {
-        QVERIFY(show(statusOf(true, true, false, false)));
-        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), "3"); // outlasts the presses, also under sanitizers
-        const int startsBefore = installer_.callCount(QStringLiteral("start"));
+        QVERIFY(manager_.show(statusOf(true, true)));
+        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), "3"); // outlasts the presses, also under sanitizers
+        const int startsBefore = manager_.callCount(QStringLiteral("start"));
         for (int i = 0; i < 1000; ++i)
             window_->click(QStringLiteral("placeholderButton"));
-        QTRY_VERIFY(controller_->isBusy());
+        QTRY_VERIFY(manager_.controller().isBusy());
         QCOMPARE(text(QStringLiteral("statusTitle")), QStringLiteral("处理中"));
         QCOMPARE(text(QStringLiteral("statusSubtitle")), QStringLiteral("正在启动打印服务…"));
         QVERIFY(visible(QStringLiteral("activityFooter")));
         QCOMPARE(text(QStringLiteral("activityText")), QStringLiteral("正在启动打印服务…"));
         QVERIFY(!enabled(QStringLiteral("runButton")));
         QVERIFY(!enabled(QStringLiteral("toolbarRefresh")));
-        QVERIFY(waitUntilIdle(*controller_));
-        installer_.set(QStringLiteral("start"), QStringLiteral("sleep"), {});
-        QCOMPARE(installer_.callCount(QStringLiteral("start")) - startsBefore, 1);
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), {});
+        QCOMPARE(manager_.callCount(QStringLiteral("start")) - startsBefore, 1);
         QVERIFY(!visible(QStringLiteral("activityFooter")));
 
         window_->click(QStringLiteral("runButton"));
-        QTRY_COMPARE(installer_.callCount(QStringLiteral("start")) - startsBefore, 2);
-        QVERIFY(installer_.calls().contains(QStringList({"start", "--json"})));
-        QVERIFY(waitUntilIdle(*controller_));
+        QTRY_COMPARE(manager_.callCount(QStringLiteral("start")) - startsBefore, 2);
+        QVERIFY(manager_.calls().contains(QStringList({"start", "--json"})));
+        QVERIFY(manager_.waitUntilIdle());
     }
 
-    // Tab reaches every control, each has a name for screen readers, and Return presses it.
-    void keyboardAndScreenReaders()
+    // Tab reaches every control and each has a name for screen readers. Return presses the
+    // focused button, Ctrl+R refreshes from anywhere, and a failed read shows the alert until "好".
+    void keyboardAndErrorAlert()
     {
-        QVERIFY(show(statusOf(true, true, false, false)));
+        QVERIFY(manager_.show(statusOf(true, true)));
         int controls = 0;
         QCOMPARE(unreachableOrUnnamedControls(window_->window()->contentItem(), controls), QStringList());
         QVERIFY(controls >= 10);
 
-        const int reads = installer_.callCount(QStringLiteral("status"));
-        auto *refresh = qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")));
-        refresh->forceActiveFocus(Qt::TabFocusReason);
+        int reads = manager_.callCount(QStringLiteral("status"));
+        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
+        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
+        qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")))->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(window_->window(), Qt::Key_Return);
-        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) > reads);
-    }
-
-    void refreshShortcutAndErrorAlert()
-    {
-        QVERIFY(show(statusOf(true, true, false, false)));
-        const int reads = installer_.callCount(QStringLiteral("status"));
-        installer_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
-        installer_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
-        window_->window()->requestActivate();
-        QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
-        QTRY_VERIFY(installer_.callCount(QStringLiteral("status")) > reads);
+        QTRY_VERIFY(manager_.callCount(QStringLiteral("status")) > reads);
         QTRY_VERIFY(visible(QStringLiteral("errorAlert")));
-        QCOMPARE(text(QStringLiteral("errorText")), controller_->errorMessage().value_or(QString()));
+        QCOMPARE(text(QStringLiteral("errorText")), manager_.controller().errorMessage().value_or(QString()));
         QVERIFY(!text(QStringLiteral("errorText")).isEmpty());
-        installer_.set(QStringLiteral("status"), QStringLiteral("exit"), {});
-        installer_.set(QStringLiteral("status"), QStringLiteral("stderr"), {});
+        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), {});
+        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), {});
         window_->click(QStringLiteral("errorOkButton"));
         QTRY_VERIFY(!visible(QStringLiteral("errorAlert")));
-        QCOMPARE(controller_->errorMessage(), std::nullopt);
+        QCOMPARE(manager_.controller().errorMessage(), std::nullopt);
+
+        reads = manager_.callCount(QStringLiteral("status"));
+        window_->window()->requestActivate();
+        QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
+        QTRY_VERIFY(manager_.callCount(QStringLiteral("status")) > reads);
     }
 };
 

@@ -1,7 +1,6 @@
 // The settings window, opened from the real main window, over a controller whose installer is a
 // fixture script.
 #include "ApplicationSetup.h"
-#include "ControllerTestSupport.h"
 #include "Fetched.h"
 #include "WindowTestSupport.h"
 
@@ -9,19 +8,6 @@
 #include <QTest>
 
 namespace {
-
-ServiceStatus statusOf(bool installed, bool managed, bool autoStart = false)
-{
-    ServiceStatus status = runningStatus();
-    status.installed = installed;
-    status.managed = managed;
-    status.running = false;
-    status.healthy = false;
-    status.autoStart = autoStart;
-    if (!installed)
-        status.version.clear();
-    return status;
-}
 
 const QString removeButton = QStringLiteral("removeServiceButton");
 const QString confirmation = QStringLiteral("removalConfirmation");
@@ -33,9 +19,7 @@ class SettingsWindowTest : public QObject
     Q_OBJECT
 
 private:
-    ControllerHarness harness_;
-    InstallerFixture installer_;
-    std::unique_ptr<ServiceController> controller_;
+    ScriptedManager manager_{statusOf(true, true)};
     std::unique_ptr<LoadedWindow> main_;
 
     // The visible settings windows.
@@ -61,20 +45,18 @@ private:
         QTest::keyClick(from, Qt::Key_Comma, Qt::ControlModifier);
         return QTest::qWaitFor([&] { return settings() && settings()->isExposed(); });
     }
-    int uninstalls() const { return installer_.callCount(QStringLiteral("uninstall")); }
+    int uninstalls() const { return manager_.callCount(QStringLiteral("uninstall")); }
 
 private slots:
     void initTestCase()
     {
-        QVERIFY2(harness_.error().isEmpty(), qPrintable(harness_.error()));
-        installer_.setStatus(statusOf(true, true));
-        controller_ = harness_.make();
+        QVERIFY2(manager_.error().isEmpty(), qPrintable(manager_.error()));
         main_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
                                                QVariantMap{{QStringLiteral("controller"),
-                                                            QVariant::fromValue(controller_.get())}});
+                                                            QVariant::fromValue(&manager_.controller())}});
         QVERIFY2(main_->window(), qPrintable(main_->error()));
-        QVERIFY(waitUntilIdle(*controller_));
-        QTRY_VERIFY(!controller_->isCheckingUpdates());
+        QVERIFY(manager_.waitUntilIdle());
+        QTRY_VERIFY(!manager_.controller().isCheckingUpdates());
     }
 
     // The settings shortcut and menu item open one window, from any window, and bring it back
@@ -93,30 +75,6 @@ private slots:
         QTRY_COMPARE(settings()->height(), int(view->height()) + 48);
     }
 
-    // What each kind of installation allows; the rows are the controller's, unchanged.
-    void followsTheStatus_data()
-    {
-        QTest::addColumn<ServiceStatus>("status");
-        QTest::addColumn<QString>("version");
-        QTest::addColumn<bool>("allowed");
-        QTest::newRow("not installed") << statusOf(false, false) << "未安装" << false;
-        QTest::newRow("installed, not managed") << statusOf(true, false) << "2.0.1" << false;
-        QTest::newRow("managed") << statusOf(true, true) << "2.0.1" << true;
-    }
-    void followsTheStatus()
-    {
-        QFETCH(ServiceStatus, status);
-        QFETCH(bool, allowed);
-        QVERIFY(showStatus(installer_, *controller_, status));
-        QCOMPARE(read(QStringLiteral("settingsVersionRow"), "value").toString(), FETCHED(QString, version));
-        QCOMPARE(read(QStringLiteral("settingsAddressRow"), "value").toString(), status.url);
-        for (const QString control : {"settingsAutoStartSwitch", "settingsLogsButton", "settingsDataButton",
-                                      "removeServiceButton"})
-            QVERIFY2(read(control, "enabled").toBool() == allowed, qPrintable(control));
-        QVERIFY(read(QStringLiteral("settingsCheckButton"), "enabled").toBool());
-        QVERIFY(!read(QStringLiteral("settingsUpdateRow"), "visible").toBool());
-    }
-
     // "移除打印服务…" only asks. Each way of answering but the removal leaves everything as it
     // was, and the confirmation is closed again, also in a window opened afresh.
     void dismissingRemovesNothing_data()
@@ -130,14 +88,14 @@ private slots:
     void dismissingRemovesNothing()
     {
         QFETCH(QString, answer);
-        QVERIFY(showStatus(installer_, *controller_, statusOf(true, true)));
+        QVERIFY(manager_.show(statusOf(true, true)));
         if (!settings())
             QVERIFY(openSettings(main_->window()));
         const int before = uninstalls();
         item(removeButton)->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(settings(), Qt::Key_Return);
         QTRY_VERIFY(confirmationShows());
-        QVERIFY(!controller_->isBusy());
+        QVERIFY(!manager_.controller().isBusy());
 
         if (answer == QStringLiteral("cancel")) {
             clickItem(item(QStringLiteral("cancelRemovalButton")));
@@ -153,7 +111,7 @@ private slots:
         QTRY_VERIFY(!confirmationShows());
         QTest::qWait(300);
         QCOMPARE(uninstalls(), before);
-        QVERIFY(controller_->status().installed);
+        QVERIFY(manager_.controller().status().installed);
         QVERIFY(read(removeButton, "enabled").toBool());
     }
 
@@ -161,23 +119,25 @@ private slots:
     // both windows at once.
     void removesOnce()
     {
-        QVERIFY(showStatus(installer_, *controller_, statusOf(true, true)));
+        QVERIFY(manager_.show(statusOf(true, true)));
         const int before = uninstalls();
         clickItem(item(removeButton));
         QTRY_VERIFY(confirmationShows());
-        installer_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), "1");
+        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), "1");
         QObject *remove = item(QStringLiteral("confirmRemovalButton"));
         QMetaObject::invokeMethod(remove, "clicked");
         QMetaObject::invokeMethod(remove, "clicked");
-        QVERIFY(controller_->isBusy());
+        QVERIFY(manager_.controller().isBusy());
         QVERIFY(!confirmationShows());
         QVERIFY(!read(removeButton, "enabled").toBool());
-        installer_.setStatus(statusOf(false, false));
-        QVERIFY(waitUntilIdle(*controller_));
-        installer_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), {});
+        manager_.setStatus(statusOf(false, false));
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), {});
         QCOMPARE(uninstalls() - before, 1);
-        QVERIFY(installer_.calls().contains(QStringList({"uninstall", "--json"})));
+        QVERIFY(manager_.calls().contains(QStringList({"uninstall", "--json"})));
         QCOMPARE(read(QStringLiteral("settingsVersionRow"), "value").toString(), QStringLiteral("未安装"));
+        for (const QString control : {"settingsAutoStartSwitch", "settingsLogsButton", "settingsDataButton", "removeServiceButton"})
+            QVERIFY2(!read(control, "enabled").toBool(), qPrintable(control));
         QCOMPARE(main_->read(QStringLiteral("statusTitle"), "text").toString(), QStringLiteral("尚未启用"));
     }
 
@@ -193,17 +153,17 @@ private slots:
     {
         QFETCH(bool, autoStart);
         QFETCH(QString, command);
-        QVERIFY(showStatus(installer_, *controller_, statusOf(true, true, autoStart)));
-        const int before = installer_.callCount(command);
-        installer_.set(command, QStringLiteral("sleep"), "0.5");
+        QVERIFY(manager_.show(statusOf(true, true, false, false, autoStart)));
+        const int before = manager_.callCount(command);
+        manager_.set(command, QStringLiteral("sleep"), "0.5");
         clickItem(item(QStringLiteral("settingsAutoStartSwitch")));
-        QVERIFY(controller_->isBusy());
+        QVERIFY(manager_.controller().isBusy());
         QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
         QVERIFY(!read(QStringLiteral("settingsAutoStartSwitch"), "enabled").toBool());
-        QVERIFY(waitUntilIdle(*controller_));
-        installer_.set(command, QStringLiteral("sleep"), {});
-        QCOMPARE(installer_.callCount(command) - before, 1);
-        QVERIFY(installer_.calls().contains(QStringList({command, "--json"})));
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(command, QStringLiteral("sleep"), {});
+        QCOMPARE(manager_.callCount(command) - before, 1);
+        QVERIFY(manager_.calls().contains(QStringList({command, "--json"})));
         QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
     }
 
@@ -211,7 +171,7 @@ private slots:
     // screen readers.
     void keyboardAndScreenReaders()
     {
-        QVERIFY(showStatus(installer_, *controller_, statusOf(true, true)));
+        QVERIFY(manager_.show(statusOf(true, true)));
         int controls = 0;
         QCOMPARE(unreachableOrUnnamedControls(settings()->contentItem(), controls), QStringList());
         QVERIFY(controls >= 6);

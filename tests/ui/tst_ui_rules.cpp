@@ -70,27 +70,6 @@ private slots:
         QCOMPARE(present_.statusColor(state), FETCHED(QColor, color));
     }
 
-    void placeholder_data()
-    {
-        QTest::addColumn<bool>("installed");
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<Presentation::PlaceholderAction>("action");
-        using A = Presentation::PlaceholderAction;
-        // "running" plays no part while nothing is installed.
-        QTest::newRow("not installed") << false << true << "启用 Quillo Edge 后，这里会直接打开本机管理页面。" << A::Install;
-        QTest::newRow("running, unhealthy")
-            << true << true << "打印服务正在运行，但尚未通过健康检查。可以稍后重试或查看服务日志。" << A::Recheck;
-        QTest::newRow("stopped") << true << false << "打印服务已停止。启动后会自动打开管理页面。" << A::Start;
-    }
-    void placeholder()
-    {
-        QFETCH(bool, installed);
-        QFETCH(bool, running);
-        QCOMPARE(present_.placeholderMessage(installed, running), FETCHED(QString, message));
-        QCOMPARE(present_.placeholderAction(installed, running), FETCHED(Presentation::PlaceholderAction, action));
-    }
-
     // The update card, the activity footer and the main window's enabled rules.
     void mainWindowRules_data()
     {
