@@ -62,29 +62,20 @@ void ScriptedManager::set(const QString &command, const QString &kind, const QBy
                               : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
 }
 
-QList<QStringList> ScriptedManager::calls() const
+int ScriptedManager::runs(const QString &command) const
 {
     QFile file(folder_.filePath(QStringLiteral("calls")));
-    QList<QStringList> calls;
-    if (file.open(QIODevice::ReadOnly))
-        for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts))
-            calls.append(line.chopped(1).split(u'\t')); // every argument ends in a tab
-    return calls;
-}
-
-int ScriptedManager::callCount(const QString &command) const
-{
-    const QList<QStringList> all = calls();
-    return int(std::count_if(all.begin(), all.end(), [&](const QStringList &call) { return call.value(0) == command; }));
+    const QByteArray line = (u'\n' + command + QStringLiteral("\t--json\t\n")).toUtf8(); // each argument ends in a tab
+    return file.open(QIODevice::ReadOnly) ? int(('\n' + file.readAll()).count(line)) : 0;
 }
 
 bool ScriptedManager::show(const ServiceStatus &status)
 {
     setStatus(status);
-    const int reads = callCount(QStringLiteral("status"));
+    const int reads = runs(QStringLiteral("status"));
     controller_->refresh(false);
     const bool shown = QTest::qWaitFor(
-        [&] { return callCount(QStringLiteral("status")) > reads && controller_->status() == status; }, 10000);
+        [&] { return runs(QStringLiteral("status")) > reads && controller_->status() == status; }, 10000);
     QTest::qWait(100); // the read's task ends once its script has exited
     return shown;
 }

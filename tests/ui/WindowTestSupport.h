@@ -25,9 +25,8 @@ public:
     void setStatus(const ServiceStatus &status);
     // <command>.stdout, .stderr, .sleep or .exit; empty content removes the file.
     void set(const QString &command, const QString &kind, const QByteArray &content);
-    // Every installer run so far, arguments after the script path.
-    QList<QStringList> calls() const;
-    int callCount(const QString &command) const;
+    // How often the installer ran `<command> --json`, the only form the manager uses.
+    int runs(const QString &command) const;
     // Serves status and waits until a refresh has read it and windows bound to it show it.
     bool show(const ServiceStatus &status);
     bool waitUntilIdle() const;

@@ -1,0 +1,311 @@
+// The manager's windows over a controller whose installer is a fixture script: the main window,
+// and the settings window opened from it.
+#include "ApplicationSetup.h"
+#include "Fetched.h"
+#include "WindowTestSupport.h"
+
+#include <QQuickItem>
+#include <QTest>
+
+namespace {
+
+const QString removeButton = QStringLiteral("removeServiceButton");
+const QString confirmation = QStringLiteral("removalConfirmation");
+
+} // namespace
+
+class WindowsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    ScriptedManager manager_{statusOf(false, false)};
+    std::unique_ptr<LoadedWindow> window_;
+
+    QString text(const QString &name) const { return window_->read(name, "text").toString(); }
+    bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
+    bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
+
+    // The visible settings windows.
+    QList<QQuickWindow *> settingsWindows() const
+    {
+        QList<QQuickWindow *> found;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            if (window->objectName() == QStringLiteral("settingsWindow") && window->isVisible())
+                found.append(qobject_cast<QQuickWindow *>(window));
+        return found;
+    }
+    QQuickWindow *settings() const { return settingsWindows().value(0); }
+    QQuickItem *item(const QString &name) const { return qobject_cast<QQuickItem *>(findNamed(settings(), name)); }
+    QVariant read(const QString &name, const char *property) const
+    {
+        return findNamed(settings(), name)->property(property);
+    }
+    bool confirmationShows() const { return read(confirmation, "visible").toBool(); }
+
+    bool openSettings(QWindow *from)
+    {
+        from->requestActivate();
+        QTest::keyClick(from, Qt::Key_Comma, Qt::ControlModifier);
+        return QTest::qWaitFor([&] { return settings() && settings()->isExposed(); });
+    }
+    int uninstalls() const { return manager_.runs(QStringLiteral("uninstall")); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(manager_.error().isEmpty(), qPrintable(manager_.error()));
+        window_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
+                                                 QVariantMap{{QStringLiteral("controller"),
+                                                              QVariant::fromValue(&manager_.controller())}});
+        QVERIFY2(window_->window(), qPrintable(window_->error()));
+        QCOMPARE(window_->window()->title(), QStringLiteral("Quillo Edge"));
+        QCOMPARE(window_->window()->minimumSize(), QSize(920, 620));
+        // Showing the window starts the polling.
+        QVERIFY(manager_.controller().isPolling());
+        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) >= 1);
+        QVERIFY(manager_.waitUntilIdle());
+        QTRY_VERIFY(!manager_.controller().isCheckingUpdates());
+    }
+
+    void cleanupTestCase()
+    {
+        window_.reset();
+        QVERIFY(!manager_.controller().isPolling());
+    }
+
+    void showsEachState_data()
+    {
+        QTest::addColumn<ServiceStatus>("status");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<QString>("placeholder"); // empty: the page shows
+        QTest::addColumn<QString>("placeholderButton");
+        QTest::addColumn<bool>("serverVersionRow");
+        QTest::newRow("not installed") << statusOf(false, false, false, false) << "尚未启用" << "installCard"
+                                       << "开始使用 Quillo Edge" << "启用 Quillo Edge" << false;
+        QTest::newRow("not managed, running") << statusOf(true, false, true, false) << "发现现有安装" << "adoptionCard"
+                                              << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("not managed, healthy") << statusOf(true, false, true, true) << "发现现有安装" << "adoptionCard"
+                                              << "" << "" << true;
+        QTest::newRow("unhealthy") << statusOf(true, true, true, false) << "服务异常" << "serviceControlsCard"
+                                   << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("stopped") << statusOf(true, true) << "已停止" << "serviceControlsCard"
+                                 << "Edge Web 暂不可用" << "启动打印服务" << true;
+        ServiceStatus badUrl = statusOf(true, true, true, true);
+        badUrl.url = QStringLiteral("http://127.0.0.1:6176/a b");
+        QTest::newRow("healthy, address does not parse") << badUrl << "在线" << "serviceControlsCard"
+                                                         << "Edge Web 暂不可用" << "重新检查" << true;
+        QTest::newRow("healthy") << statusOf(true, true, true, true) << "在线" << "serviceControlsCard" << "" << ""
+                                 << true;
+    }
+    void showsEachState()
+    {
+        QFETCH(ServiceStatus, status);
+        QFETCH(QString, area);
+        QFETCH(QString, placeholder);
+        QVERIFY(manager_.show(status));
+        QCOMPARE(text(QStringLiteral("statusTitle")), FETCHED(QString, title));
+        for (const QString card : {"installCard", "adoptionCard", "serviceControlsCard"})
+            QCOMPARE(visible(card), card == area);
+        QCOMPARE(visible(QStringLiteral("placeholder")), !placeholder.isEmpty());
+        QCOMPARE(window_->read(QStringLiteral("dashboardLoader"), "active").toBool(), placeholder.isEmpty());
+        if (!placeholder.isEmpty()) {
+            QCOMPARE(text(QStringLiteral("placeholderTitle")), placeholder);
+            QCOMPARE(text(QStringLiteral("placeholderButton")), FETCHED(QString, placeholderButton));
+        }
+        if (status.managed) {
+            QCOMPARE(text(QStringLiteral("runButton")), status.running ? QStringLiteral("停止") : QStringLiteral("启动"));
+            QCOMPARE(window_->read(QStringLiteral("versionRow"), "value").toString(), QStringLiteral("未知"));
+        }
+        QCOMPARE(enabled(QStringLiteral("toolbarOpenInBrowser")), status.healthy);
+        // No update is known: a plain heading, no update button.
+        QCOMPARE(text(QStringLiteral("updateHeading")), QStringLiteral("软件更新"));
+        QVERIFY(!visible(QStringLiteral("updateNowButton")));
+        window_->click(QStringLiteral("versionDetailsToggle"));
+        QCOMPARE(visible(QStringLiteral("serverVersionRow")), FETCHED(bool, serverVersionRow));
+        window_->click(QStringLiteral("versionDetailsToggle"));
+    }
+
+    // While a command runs the status reads "处理中" with the command's text, everywhere; a
+    // thousand presses of a button that stays enabled run the command once.
+    void runsOneCommandAtATime()
+    {
+        QVERIFY(manager_.show(statusOf(true, true)));
+        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), "3"); // outlasts the presses, also under sanitizers
+        const int startsBefore = manager_.runs(QStringLiteral("start"));
+        for (int i = 0; i < 1000; ++i)
+            window_->click(QStringLiteral("placeholderButton"));
+        QTRY_VERIFY(manager_.controller().isBusy());
+        QCOMPARE(text(QStringLiteral("statusTitle")), QStringLiteral("处理中"));
+        QCOMPARE(text(QStringLiteral("statusSubtitle")), QStringLiteral("正在启动打印服务…"));
+        QVERIFY(visible(QStringLiteral("activityFooter")));
+        QCOMPARE(text(QStringLiteral("activityText")), QStringLiteral("正在启动打印服务…"));
+        QVERIFY(!enabled(QStringLiteral("runButton")));
+        QVERIFY(!enabled(QStringLiteral("toolbarRefresh")));
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), {});
+        QCOMPARE(manager_.runs(QStringLiteral("start")) - startsBefore, 1);
+        QVERIFY(!visible(QStringLiteral("activityFooter")));
+
+        window_->click(QStringLiteral("runButton"));
+        QTRY_COMPARE(manager_.runs(QStringLiteral("start")) - startsBefore, 2);
+        QVERIFY(manager_.waitUntilIdle());
+    }
+
+    // Tab reaches every control and each has a name for screen readers. Return presses the
+    // focused button, Ctrl+R refreshes from anywhere, and a failed read shows the alert until "好".
+    void keyboardAndErrorAlert()
+    {
+        QVERIFY(manager_.show(statusOf(true, true)));
+        int controls = 0;
+        QCOMPARE(unreachableOrUnnamedControls(window_->window()->contentItem(), controls), QStringList());
+        QVERIFY(controls >= 10);
+
+        int reads = manager_.runs(QStringLiteral("status"));
+        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
+        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
+        qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")))->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(window_->window(), Qt::Key_Return);
+        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
+        QTRY_VERIFY(visible(QStringLiteral("errorAlert")));
+        QCOMPARE(text(QStringLiteral("errorText")), manager_.controller().errorMessage().value_or(QString()));
+        QVERIFY(!text(QStringLiteral("errorText")).isEmpty());
+        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), {});
+        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), {});
+        window_->click(QStringLiteral("errorOkButton"));
+        QTRY_VERIFY(!visible(QStringLiteral("errorAlert")));
+        QCOMPARE(manager_.controller().errorMessage(), std::nullopt);
+
+        reads = manager_.runs(QStringLiteral("status"));
+        window_->window()->requestActivate();
+        QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
+        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
+    }
+
+    // The settings shortcut and menu item open one window, from any window, and bring it back
+    // when asked again; the form is 520 wide with 24 around it, and the height is the form's.
+    void oneWindowFollowingItsContent()
+    {
+        QVERIFY(settingsWindows().isEmpty());
+        QVERIFY(openSettings(window_->window()));
+        QVERIFY(openSettings(settings()));
+        QMetaObject::invokeMethod(window_->find(QStringLiteral("settingsMenuItem")), "triggered");
+        QCOMPARE(settingsWindows().size(), 1);
+
+        QQuickItem *view = item(QStringLiteral("settingsView"));
+        QCOMPARE(QRectF(view->x(), view->y(), view->width(), 0), QRectF(24, 24, 520, 0));
+        QCOMPARE(settings()->width(), 568);
+        QTRY_COMPARE(settings()->height(), int(view->height()) + 48);
+    }
+
+    // "移除打印服务…" only asks. Each way of answering but the removal leaves everything as it
+    // was, and the confirmation is closed again, also in a window opened afresh.
+    void dismissingRemovesNothing_data()
+    {
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("取消") << "cancel";
+        QTest::newRow("Return, 取消 has the focus") << "return";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("closing the window") << "close";
+    }
+    void dismissingRemovesNothing()
+    {
+        QFETCH(QString, answer);
+        QVERIFY(manager_.show(statusOf(true, true)));
+        if (!settings())
+            QVERIFY(openSettings(window_->window()));
+        const int before = uninstalls();
+        item(removeButton)->forceActiveFocus(Qt::TabFocusReason);
+        QTest::keyClick(settings(), Qt::Key_Return);
+        QTRY_VERIFY(confirmationShows());
+        QVERIFY(!manager_.controller().isBusy());
+
+        if (answer == QStringLiteral("cancel")) {
+            clickItem(item(QStringLiteral("cancelRemovalButton")));
+        } else if (answer == QStringLiteral("return")) {
+            QTest::keyClick(settings(), Qt::Key_Return);
+        } else if (answer == QStringLiteral("escape")) {
+            QTest::keyClick(settings(), Qt::Key_Escape);
+        } else {
+            settings()->close();
+            QTRY_VERIFY(!settings());
+            QVERIFY(openSettings(window_->window()));
+        }
+        QTRY_VERIFY(!confirmationShows());
+        QTest::qWait(300);
+        QCOMPARE(uninstalls(), before);
+        QVERIFY(manager_.controller().status().installed);
+        QVERIFY(read(removeButton, "enabled").toBool());
+    }
+
+    // Two quick presses of "移除并保留数据" run one removal; the status read after it shows in
+    // both windows at once.
+    void removesOnce()
+    {
+        QVERIFY(manager_.show(statusOf(true, true)));
+        const int before = uninstalls();
+        clickItem(item(removeButton));
+        QTRY_VERIFY(confirmationShows());
+        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), "1");
+        QObject *remove = item(QStringLiteral("confirmRemovalButton"));
+        QMetaObject::invokeMethod(remove, "clicked");
+        QMetaObject::invokeMethod(remove, "clicked");
+        QVERIFY(manager_.controller().isBusy());
+        QVERIFY(!confirmationShows());
+        QVERIFY(!read(removeButton, "enabled").toBool());
+        manager_.setStatus(statusOf(false, false));
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), {});
+        QCOMPARE(uninstalls() - before, 1);
+        QCOMPARE(read(QStringLiteral("settingsVersionRow"), "value").toString(), QStringLiteral("未安装"));
+        for (const QString control : {"settingsAutoStartSwitch", "settingsLogsButton", "settingsDataButton", "removeServiceButton"})
+            QVERIFY2(!read(control, "enabled").toBool(), qPrintable(control));
+        QCOMPARE(window_->read(QStringLiteral("statusTitle"), "text").toString(), QStringLiteral("尚未启用"));
+    }
+
+    // The switch asks the installer and then shows what the status says, not what was clicked.
+    void switchShowsTheStatus_data()
+    {
+        QTest::addColumn<bool>("autoStart");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("on") << false << "enable";
+        QTest::newRow("off") << true << "disable";
+    }
+    void switchShowsTheStatus()
+    {
+        QFETCH(bool, autoStart);
+        QFETCH(QString, command);
+        QVERIFY(manager_.show(statusOf(true, true, false, false, autoStart)));
+        const int before = manager_.runs(command);
+        manager_.set(command, QStringLiteral("sleep"), "0.5");
+        clickItem(item(QStringLiteral("settingsAutoStartSwitch")));
+        QVERIFY(manager_.controller().isBusy());
+        QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
+        QVERIFY(!read(QStringLiteral("settingsAutoStartSwitch"), "enabled").toBool());
+        QVERIFY(manager_.waitUntilIdle());
+        manager_.set(command, QStringLiteral("sleep"), {});
+        QCOMPARE(manager_.runs(command) - before, 1);
+        QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
+    }
+
+    // Tab reaches every control of the window and of the confirmation, each has a name for
+    // screen readers.
+    void settingsKeyboardAndScreenReaders()
+    {
+        QVERIFY(manager_.show(statusOf(true, true)));
+        int controls = 0;
+        QCOMPARE(unreachableOrUnnamedControls(settings()->contentItem(), controls), QStringList());
+        QVERIFY(controls >= 6);
+        clickItem(item(removeButton));
+        QTRY_VERIFY(confirmationShows());
+        auto *dialog = read(confirmation, "contentItem").value<QQuickItem *>()->parentItem();
+        QCOMPARE(unreachableOrUnnamedControls(dialog, controls), QStringList());
+        QCOMPARE(controls, 2);
+        QTest::keyClick(settings(), Qt::Key_Escape);
+        QTRY_VERIFY(!confirmationShows());
+    }
+};
+
+QUILLO_WINDOW_TEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
