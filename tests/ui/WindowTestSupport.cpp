@@ -23,9 +23,8 @@ ScriptedManager::ScriptedManager(const ServiceStatus &initial)
     FakeBundle::write(bundle, FakeBundle::managerInfo(QStringLiteral("1.4.0"), 27));
     ServiceControllerSetup setup;
     setup.bundle = AppBundle(bundle);
-    setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
-    setup.managerManifestURL = feed_.url(QStringLiteral("/manager.json"));
-    setup.serverManifestURL = feed_.url(QStringLiteral("/server.json"));
+    setup.managerManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
+    setup.serverManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/server.json"));
     setup.homeDirectory = folder_.path();
     setup.cachesDirectory = folder_.filePath(QStringLiteral("caches"));
     setup.quitApplication = [] {};
@@ -38,13 +37,6 @@ ScriptedManager::~ScriptedManager()
     controller_.reset();
     qunsetenv("QUILLO_MANAGER_INSTALLER");
     qunsetenv("QUILLO_FIXTURE_STATE");
-}
-
-QString ScriptedManager::error() const
-{
-    if (!certificate_.isValid())
-        return certificate_.error();
-    return feed_.isListening() ? QString() : QStringLiteral("the local feed does not listen");
 }
 
 void ScriptedManager::setStatus(const ServiceStatus &status)

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "LocalHttpsServer.h"
 #include "ServiceController.h"
-#include "TestCertificate.h"
 
 #include <QObject>
 #include <QQmlApplicationEngine>
@@ -13,13 +11,12 @@
 class QQuickItem;
 
 // The manager's controller over the scripted installer (tests/fixtures, reached through the real
-// override), a local feed that knows no release, and a manager bundle in a temporary home.
+// override) and a manager bundle in a temporary home; its feed refuses every connection.
 class ScriptedManager
 {
 public:
     explicit ScriptedManager(const ServiceStatus &initial);
     ~ScriptedManager();
-    QString error() const; // empty when ready
 
     ServiceController &controller() { return *controller_; }
     void setStatus(const ServiceStatus &status);
@@ -33,8 +30,6 @@ public:
 
 private:
     QTemporaryDir folder_;
-    TestCertificate certificate_;
-    LocalHttpsServer feed_{certificate_};
     std::unique_ptr<ServiceController> controller_;
 };
 

@@ -54,7 +54,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(manager_.error().isEmpty(), qPrintable(manager_.error()));
         window_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
                                                  QVariantMap{{QStringLiteral("controller"),
                                                               QVariant::fromValue(&manager_.controller())}});
