@@ -208,9 +208,14 @@ private slots:
         serve(QStringLiteral("1.4.0"), 27, QStringLiteral("2.0.1"));
     }
 
-    // As the views see it: absent values are null; nothing runs until asked.
-    void startsIdleAndStartsNoWork()
+    // As the views see it: absent values are null and nothing runs until asked; before any status
+    // the browser gets the default page and no folder, a status that names no page brings folders,
+    // opened as folders, and no page; polling reads the status until it stops.
+    void servesTheViews()
     {
+        OpenedUrls opened;
+        for (const QString scheme : {"http", "file"})
+            QDesktopServices::setUrlHandler(scheme, &opened, "open");
         auto controller = make();
         QJSEngine engine;
         engine.globalObject().setProperty(QStringLiteral("c"), engine.newQObject(controller.get()));
@@ -222,8 +227,29 @@ private slots:
                  QStringLiteral("true"));
         controller->setErrorMessage(QStringLiteral("x"));
         js("c.errorMessage = null"); // how the main window dismisses an error
+        const auto openAll = [&] {
+            controller->openDashboardInBrowser();
+            controller->openLogs();
+            controller->openDataDirectory();
+        };
+        openAll();
         QTest::qWait(100);
         QVERIFY(!controller->errorMessage() && scripts_->calls().isEmpty() && feed_->requests().isEmpty());
+
+        ServiceStatus status = runningStatus();
+        status.url.clear();
+        scripts_->setStatus(status);
+        controller->startPolling();
+        QTRY_VERIFY_WITH_TIMEOUT(scripts_->callCount(QStringLiteral("status")) >= 3, 10000);
+        controller->stopPolling();
+        QTest::qWait(250);
+        const int reads = scripts_->callCount(QStringLiteral("status"));
+        openAll();
+        QTest::qWait(700);
+        QCOMPARE(scripts_->callCount(QStringLiteral("status")), reads);
+        for (const QString scheme : {"http", "file"})
+            QDesktopServices::unsetUrlHandler(scheme);
+        QCOMPARE(opened.urls, (QList<QUrl>{QUrl("http://127.0.0.1:6176"), QUrl("file:///srv/edge/logs/"), QUrl("file:///srv/edge/data/")}));
     }
 
     // Each row: a failed command first leaves its own error and message; then one refresh, which
@@ -380,40 +406,6 @@ private slots:
         QCOMPARE(controller->status(), read ? runningStatus() : ServiceStatus::unavailable());
         const Calls calls{arguments.replaceInStrings("<server>", server), {"status", "--json"}};
         QCOMPARE(scripts_->calls(), arguments.isEmpty() ? Calls() : calls.mid(0, failing == u"start" ? 1 : 2));
-    }
-
-    void opensServiceLocationsInTheDesktop()
-    {
-        OpenedUrls opened;
-        for (const QString scheme : {"http", "file"})
-            QDesktopServices::setUrlHandler(scheme, &opened, "open");
-        ServiceStatus status = runningStatus();
-        status.url.clear();
-        scripts_->setStatus(status);
-        auto controller = make();
-        // Before any status: the default page, no folders; then the folders, as folders, and no page.
-        for (int pass = 0; pass < 2; ++pass) {
-            controller->openDashboardInBrowser();
-            controller->openLogs();
-            controller->openDataDirectory();
-            QVERIFY(refreshAndWait(*controller));
-        }
-        for (const QString scheme : {"http", "file"})
-            QDesktopServices::unsetUrlHandler(scheme);
-        QCOMPARE(opened.urls, (QList<QUrl>{QUrl("http://127.0.0.1:6176"), QUrl("file:///srv/edge/logs/"), QUrl("file:///srv/edge/data/")}));
-    }
-
-    void pollingRefreshesUntilStopped()
-    {
-        scripts_->setStatus(runningStatus());
-        auto controller = make();
-        controller->startPolling();
-        QTRY_VERIFY_WITH_TIMEOUT(scripts_->callCount(QStringLiteral("status")) >= 3, 10000);
-        controller->stopPolling();
-        QTest::qWait(250);
-        const int reads = scripts_->callCount(QStringLiteral("status"));
-        QTest::qWait(700);
-        QCOMPARE(scripts_->callCount(QStringLiteral("status")), reads);
     }
 
     // Against a manager 1.4.0 (27) and a print service 2.0.1, managed unless told otherwise. A
