@@ -1,4 +1,5 @@
-// What the windows show and allow, the page view's navigation policy, and the menu trimmer.
+// The update card's and activity footer's choices, the page view's navigation policy, and the
+// menu trimmer.
 #include "Fetched.h"
 #include "MenuTrimmer.h"
 #include "NavigationPolicy.h"
@@ -7,7 +8,6 @@
 #include <QGuiApplication>
 #include <QTest>
 
-using State = ServicePresentation::State;
 Q_DECLARE_METATYPE(NavigationDecision)
 
 namespace {
@@ -46,30 +46,6 @@ private:
     Presentation present_;
 
 private slots:
-    void statusCard_data()
-    {
-        QTest::addColumn<State>("state");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("subtitle");
-        QTest::addColumn<QColor>("color");
-        const QColor grey(0x8E, 0x8E, 0x93), orange(0xFF, 0x95, 0x00);
-        QTest::newRow("notInstalled") << State::notInstalled << "尚未启用" << "启用后即可接收并管理打印任务" << grey;
-        QTest::newRow("needsAdoption") << State::needsAdoption << "发现现有安装" << "迁移后可使用完整的管理与更新功能"
-                                       << orange;
-        QTest::newRow("stopped") << State::stopped << "已停止" << "管理页面当前不可访问" << grey;
-        QTest::newRow("starting") << State::starting << "处理中" << "正在启动打印服务…" << orange;
-        QTest::newRow("healthy") << State::healthy << "在线" << "打印服务和管理页面运行正常" << QColor(0x34, 0xC7, 0x59);
-        QTest::newRow("unhealthy") << State::unhealthy << "服务异常" << "进程已运行，但健康检查未通过"
-                                   << QColor(0xFF, 0x3B, 0x30);
-    }
-    void statusCard()
-    {
-        QFETCH(State, state);
-        QCOMPARE(present_.statusTitle(state), FETCHED(QString, title));
-        QCOMPARE(present_.statusSubtitle(state, QStringLiteral("正在启动打印服务…")), FETCHED(QString, subtitle));
-        QCOMPARE(present_.statusColor(state), FETCHED(QColor, color));
-    }
-
     // The update card, the activity footer and the main window's enabled rules.
     void mainWindowRules_data()
     {
@@ -105,43 +81,6 @@ private slots:
                      activity);
         QCOMPARE(present_.canRestart(busy, true), !busy);
         QVERIFY(!present_.canRestart(busy, false));
-    }
-
-    // The settings window's update button and enabled rules.
-    void settingsRules_data()
-    {
-        QTest::addColumn<bool>("managed");
-        QTest::addColumn<bool>("busy");
-        QTest::addColumn<bool>("checking");
-        QTest::addColumn<bool>("installingServer");
-        QTest::addColumn<bool>("installingManager");
-        QTest::addColumn<QString>("updateTitle");
-        QTest::addColumn<bool>("canCheck");
-        QTest::addColumn<bool>("canSwitch");
-        QTest::addColumn<bool>("canRemove");
-        QTest::newRow("managed, idle") << true << false << false << false << false << "立即更新" << true << true << true;
-        QTest::newRow("checking") << true << false << true << false << false << "立即更新" << false << true << true;
-        QTest::newRow("print service update") << true << true << false << true << false << "正在更新…" << false
-                                              << false << false;
-        QTest::newRow("manager update") << true << false << false << false << true << "正在更新…" << false << true
-                                        << true;
-        QTest::newRow("not managed") << false << false << false << false << false << "立即更新" << true << false
-                                     << false;
-        QTest::newRow("command running") << true << true << false << false << false << "立即更新" << true << false
-                                         << false;
-    }
-    void settingsRules()
-    {
-        QFETCH(bool, managed);
-        QFETCH(bool, busy);
-        QFETCH(bool, installingServer);
-        QFETCH(bool, installingManager);
-        QCOMPARE(present_.settingsUpdateButtonTitle(installingServer, installingManager), FETCHED(QString, updateTitle));
-        QCOMPARE(present_.canCheckForUpdatesInSettings(FETCHED(bool, checking), installingServer, installingManager),
-                 FETCHED(bool, canCheck));
-        QCOMPARE(present_.canChangeAutoStart(managed, busy), FETCHED(bool, canSwitch));
-        QCOMPARE(present_.canOpenServiceFolders(managed), managed);
-        QCOMPARE(present_.canRemoveService(managed, busy), FETCHED(bool, canRemove));
     }
 
     void navigationPolicy_data()
