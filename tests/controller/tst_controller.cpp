@@ -1,6 +1,7 @@
 // The controller against a local feed, the scripted installer and updater (tests/fixtures, reached
 // through the real overrides) and a manager 1.4.0 (27) in a temporary home; last, the built bundle.
 
+#include "BackgroundTask.h"
 #include "BundleResources.h"
 #include "FakeBundle.h"
 #include "Fetched.h"
@@ -198,7 +199,9 @@ private slots:
 
     void init()
     {
-        scripts_.reset(); // its environment goes before the next one's comes
+        // Runs spawn with the environment as it is: none may start while it changes.
+        blockingWorkPool().waitForDone();
+        scripts_.reset();
         scripts_ = std::make_unique<Scripts>();
         now_ = QDateTime(QDate(2025, 3, 1), QTime(9, 0), Qt::UTC);
         quitCalls_ = 0;
@@ -313,6 +316,7 @@ private slots:
         auto controller = checked(runningStatus());
         QVERIFY(controller && controller->canUpdateSoftware());
         scripts_->set(QStringLiteral("start.sleep"), "1");
+        qputenv("QUILLO_MANAGER_EDGE_BINARY", "/nonexistent/quillo-edge-server");
         controller->start();
         QSignalSpy messages(controller.get(), &ServiceController::activityMessageChanged);
         QSignalSpy errors(controller.get(), &ServiceController::errorMessageChanged);
@@ -325,11 +329,10 @@ private slots:
         QCOMPARE(refused, std::optional<bool>(false)); // before perform returned
         QCOMPARE(messages.count() + errors.count() + updates.count(), 0);
         QVERIFY(!controller->canUpdateSoftware() && !controller->isInstallingManagerUpdate());
-        qputenv("QUILLO_MANAGER_EDGE_BINARY", "/nonexistent/quillo-edge-server");
         controller->install();
-        qunsetenv("QUILLO_MANAGER_EDGE_BINARY");
         QVERIFY(controller->errorMessage() == noService && controller->activityMessage() == starting);
         QVERIFY(controller->isBusy() && waitUntilIdle(*controller));
+        qunsetenv("QUILLO_MANAGER_EDGE_BINARY");
         QCOMPARE(scripts_->calls().mid(1), (Calls{{"start", "--json"}, {"status", "--json"}}));
     }
 
@@ -391,12 +394,12 @@ private slots:
             controller->setAutoStart(operation == u"enable");
         else
             QVERIFY(QMetaObject::invokeMethod(controller.get(), operation.toUtf8().constData()));
-        qunsetenv("QUILLO_MANAGER_EDGE_BINARY");
         // Accepted: busy, its own message, no progress, no error. Refused: an error, nothing runs.
         QCOMPARE(controller->isBusy(), !arguments.isEmpty());
         QTEST(controller->activityMessage(), "message");
         QCOMPARE(controller->errorMessage().value_or(QString()), arguments.isEmpty() ? error : QString());
         QVERIFY(!controller->activityProgress() && waitUntilIdle(*controller) && !controller->activityProgress());
+        qunsetenv("QUILLO_MANAGER_EDGE_BINARY");
         QTEST(controller->activityMessage(), "ended");
         QCOMPARE(controller->errorMessage().value_or(QString()), error);
         const double progress = FETCHED(double, progress);
