@@ -62,7 +62,8 @@ QString makeManagerBundle(const QString &folder, const QVariant &build = QString
 struct Scripts : QTemporaryDir
 {
     const QString updater = filePath(QStringLiteral("QuilloEdgeUpdater"));
-    const char *variables[4] = {"QUILLO_MANAGER_INSTALLER", "QUILLO_MANAGER_UPDATER", "QUILLO_FIXTURE_STATE", "QUILLO_FIXTURE_UPDATER_STATE"};
+    const char *variables[4] = {"QUILLO_MANAGER_INSTALLER", "QUILLO_MANAGER_UPDATER", "QUILLO_FIXTURE_STATE",
+                                "QUILLO_FIXTURE_UPDATER_STATE"};
 
     Scripts()
     {
@@ -81,8 +82,9 @@ struct Scripts : QTemporaryDir
     void set(const QString &name, const QByteArray &content) const
     {
         QSaveFile file(filePath(name));
-        QVERIFY(content.isEmpty() ? !QFile::exists(filePath(name)) || QFile::remove(filePath(name))
-                                  : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
+        QVERIFY(content.isEmpty()
+                    ? !QFile::exists(filePath(name)) || QFile::remove(filePath(name))
+                    : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
     }
     void setStatus(const ServiceStatus &status) const
     {
@@ -91,7 +93,8 @@ struct Scripts : QTemporaryDir
     QStringList lines(const char *name) const
     {
         QFile file(filePath(QString::fromLatin1(name)));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+                                              : QStringList();
     }
     // Every installer run so far, by its arguments (each ends in a tab).
     Calls calls() const
@@ -101,7 +104,10 @@ struct Scripts : QTemporaryDir
             calls.append(line.chopped(1).split(u'\t'));
         return calls;
     }
-    int callCount(const QString &command) const { return int(lines("calls").filter(QRegularExpression(u'^' + command + u'\t')).size()); }
+    int callCount(const QString &command) const
+    {
+        return int(lines("calls").filter(QRegularExpression(u'^' + command + u'\t')).size());
+    }
 };
 
 bool waitUntilIdle(const ServiceController &controller, int milliseconds = 10000)
@@ -161,14 +167,18 @@ class ControllerTest : public QObject
     int requestCount(const QString &path) const
     {
         const QList<RecordedRequest> &all = feed_->requests();
-        return int(std::count_if(all.begin(), all.end(), [&](const RecordedRequest &r) { return r.url().path() == path; }));
+        return int(
+            std::count_if(all.begin(), all.end(), [&](const RecordedRequest &r) { return r.url().path() == path; }));
     }
 
     QByteArray manifest(const QString &component, const QString &version, Build build, bool withDiskImage = true)
     {
         const auto artifact = [this](const char *name, const QByteArray &bytes, const QString &path) {
             const QByteArray sha256 = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-            return QJsonObject{{"name", name}, {"size", bytes.size()}, {"sha256", QString::fromLatin1(sha256)}, {"url", feed_->url(path).toString()}};
+            return QJsonObject{{"name", name},
+                               {"size", bytes.size()},
+                               {"sha256", QString::fromLatin1(sha256)},
+                               {"url", feed_->url(path).toString()}};
         };
         QJsonArray artifacts{artifact("Quillo-Edge-macOS-arm64.dmg", "other", "/arm64.dmg")};
         if (withDiskImage)
@@ -180,7 +190,8 @@ class ControllerTest : public QObject
         return QJsonDocument(object).toJson(QJsonDocument::Compact);
     }
 
-    void serve(const QString &manager, Build managerBuild, const QString &server, Build serverBuild = {}, bool withDiskImage = true)
+    void serve(const QString &manager, Build managerBuild, const QString &server, Build serverBuild = {},
+               bool withDiskImage = true)
     {
         feed_->route(managerPath, ScriptedResponse::ok(manifest("macos", manager, managerBuild, withDiskImage)));
         feed_->route(serverPath, ScriptedResponse::ok(manifest("edge-server", server, serverBuild)));
@@ -226,7 +237,8 @@ private slots:
         const auto js = [&](const char *code) { return engine.evaluate(QString::fromUtf8(code)).toString(); };
         QCOMPARE(js("[c.status.installed, c.status.url, c.isBusy, c.activityMessage, c.presentationState].join()"),
                  QStringLiteral("false,http://127.0.0.1:6176,false,") + readingStatus + QStringLiteral(",0"));
-        QCOMPARE(js("[c.activityProgress, c.errorMessage, c.managerUpdate, c.serverUpdate, c.updateMessage].every(v => v === null)"),
+        QCOMPARE(js("[c.activityProgress, c.errorMessage, c.managerUpdate, c.serverUpdate, c.updateMessage].every(v => "
+                    "v === null)"),
                  QStringLiteral("true"));
         controller->setErrorMessage(QStringLiteral("x"));
         js("c.errorMessage = null"); // how the main window dismisses an error
@@ -252,7 +264,9 @@ private slots:
         QCOMPARE(scripts_->callCount(QStringLiteral("status")), reads);
         for (const QString scheme : {"http", "file"})
             QDesktopServices::unsetUrlHandler(scheme);
-        QCOMPARE(opened.urls, (QList<QUrl>{QUrl("http://127.0.0.1:6176"), QUrl("file:///srv/edge/logs/"), QUrl("file:///srv/edge/data/")}));
+        QCOMPARE(opened.urls,
+                 (QList<QUrl>{QUrl("http://127.0.0.1:6176"), QUrl("file:///srv/edge/logs/"),
+                              QUrl("file:///srv/edge/data/")}));
     }
 
     // Each row: a failed command first leaves its own error and message; then one refresh, which
@@ -271,7 +285,8 @@ private slots:
         QTest::newRow("first, silent, fails") << false << true << false << 0LL << stopping << readError << false;
         QTest::newRow("first, silent, succeeds") << false << true << true << 0LL << stopping << QString() << true;
         QTest::newRow("later, fails") << true << false << false << 0LL << stopping << readError << false;
-        QTest::newRow("later, silent, fails") << true << true << false << 0LL << stopping << "服务命令执行失败（2）" << false;
+        QTest::newRow("later, silent, fails")
+            << true << true << false << 0LL << stopping << "服务命令执行失败（2）" << false;
         QTest::newRow("later, succeeds") << true << false << true << 0LL << stopping << QString() << false;
         QTest::newRow("21599 s later") << true << false << true << 21599LL << stopping << QString() << false;
         QTest::newRow("21600 s later") << true << false << true << 21600LL << stopping << QString() << true;
@@ -325,7 +340,8 @@ private slots:
         controller->stop();
         controller->updateAvailableSoftware();
         std::optional<bool> refused;
-        controller->perform(QStringLiteral("restart"), {}, QStringLiteral("x"), {}, {}, [&](bool succeeded) { refused = succeeded; });
+        controller->perform(QStringLiteral("restart"), {}, QStringLiteral("x"), {}, {},
+                            [&](bool succeeded) { refused = succeeded; });
         QCOMPARE(refused, std::optional<bool>(false)); // before perform returned
         QCOMPARE(messages.count() + errors.count() + updates.count(), 0);
         QVERIFY(!controller->canUpdateSoftware() && !controller->isInstallingManagerUpdate());
@@ -349,7 +365,11 @@ private slots:
         QTest::addColumn<double>("progress");       // at the status read; -1: none
         QTest::addColumn<QString>("error");
         const auto event = [](int progress, const QString &message) {
-            return QStringLiteral(R"({"event":"step","progress":%1,"message":"%2"})").arg(progress).arg(message).toUtf8() + "\n";
+            return QStringLiteral(R"({"event":"step","progress":%1,"message":"%2"})")
+                       .arg(progress)
+                       .arg(message)
+                       .toUtf8()
+                + "\n";
         };
         const QByteArray events = "starting up\n" + event(10, "准备") + event(60, "启动") + event(100, "已启动");
         const QByteArray none;
@@ -363,12 +383,17 @@ private slots:
         plain("enable", QStringLiteral("正在设置自动启动…"));
         plain("disable", QStringLiteral("正在关闭自动启动…"));
         plain("uninstall", QStringLiteral("正在移除打印服务…"));
-        QTest::newRow("install") << none << "" << QStringList{"install", "--binary", "<server>", "--autostart", "--json"}
-                                 << "正在启用打印服务…" << "正在启用打印服务…" << -1.0 << "";
-        QTest::newRow("install, service not executable") << none << "" << QStringList() << readingStatus << readingStatus << -1.0 << noService;
+        QTest::newRow("install") << none << ""
+                                 << QStringList{"install", "--binary", "<server>", "--autostart", "--json"}
+                                 << "正在启用打印服务…"
+                                 << "正在启用打印服务…" << -1.0 << "";
+        QTest::newRow("install, service not executable")
+            << none << "" << QStringList() << readingStatus << readingStatus << -1.0 << noService;
         QTest::newRow("three events") << events << "" << start << starting << "已启动" << 1.0 << "";
-        QTest::newRow("fails after an event") << event(40, "端口被占用") << "start" << start << starting << starting << -1.0 << "端口被占用";
-        QTest::newRow("status read fails") << events << "status" << start << starting << "已启动" << -1.0 << "服务命令执行失败（1）";
+        QTest::newRow("fails after an event")
+            << event(40, "端口被占用") << "start" << start << starting << starting << -1.0 << "端口被占用";
+        QTest::newRow("status read fails")
+            << events << "status" << start << starting << "已启动" << -1.0 << "服务命令执行失败（1）";
     }
 
     void commandsRunAndPublishEachPhase()
@@ -404,7 +429,9 @@ private slots:
         QCOMPARE(controller->errorMessage().value_or(QString()), error);
         const double progress = FETCHED(double, progress);
         const bool read = !arguments.isEmpty() && failing.isEmpty();
-        QCOMPARE(atRead, read ? std::optional(std::pair(true, progress < 0 ? std::nullopt : std::optional(progress))) : std::nullopt);
+        QCOMPARE(atRead,
+                 read ? std::optional(std::pair(true, progress < 0 ? std::nullopt : std::optional(progress)))
+                      : std::nullopt);
         QCOMPARE(controller->status(), read ? runningStatus() : ServiceStatus::unavailable());
         const Calls calls{arguments.replaceInStrings("<server>", server), {"status", "--json"}};
         QCOMPARE(scripts_->calls(), arguments.isEmpty() ? Calls() : calls.mid(0, failing == u"start" ? 1 : 2));
@@ -428,39 +455,57 @@ private slots:
         const QString managerOnly = QStringLiteral("将更新管理应用并自动重新打开");
         const QString both = QStringLiteral("将一并更新管理应用和打印服务，随后自动重新打开");
         const QString bothDetails = QStringLiteral("1.4.0 (27) → 1.5.0 (30); 2.0.1 → 2.0.1 (3)");
-        QTest::newRow("manager rebuilt") << "1.4.0" << Build(28) << none << "" << "" << "1.4.0 (27) → 1.4.0 (28); 2.0.1" << managerOnly << found << true;
-        QTest::newRow("bundle build with letters") << "1.4.0" << none << none << "12a" << "" << "1.4.0; 2.0.1" << latest << latest << false;
+        QTest::newRow("manager rebuilt") << "1.4.0" << Build(28) << none << ""
+                                         << ""
+                                         << "1.4.0 (27) → 1.4.0 (28); 2.0.1" << managerOnly << found << true;
+        QTest::newRow("bundle build with letters") << "1.4.0" << none << none << "12a"
+                                                   << ""
+                                                   << "1.4.0; 2.0.1" << latest << latest << false;
         QTest::newRow("service rebuilt") << "1.4.0" << none << Build(3) << "" << "" << "1.4.0 (27); 2.0.1 → 2.0.1 (3)"
                                          << "将更新打印服务，完成后自动恢复运行" << found << true;
-        QTest::newRow("service same version, build 0") << "1.4.0" << none << Build(0) << "" << "" << "1.4.0 (27); 2.0.1" << latest << latest << false;
-        QTest::newRow("service not installed") << "1.4.0" << none << Build(3) << "not installed" << "" << "1.4.0 (27); 2.0.1" << latest << latest << false;
-        QTest::newRow("service without version") << "1.4.0" << none << Build(3) << "no version" << "" << "1.4.0 (27); 未启用" << latest << latest << false;
+        QTest::newRow("service same version, build 0") << "1.4.0" << none << Build(0) << ""
+                                                       << ""
+                                                       << "1.4.0 (27); 2.0.1" << latest << latest << false;
+        QTest::newRow("service not installed") << "1.4.0" << none << Build(3) << "not installed"
+                                               << ""
+                                               << "1.4.0 (27); 2.0.1" << latest << latest << false;
+        QTest::newRow("service without version") << "1.4.0" << none << Build(3) << "no version"
+                                                 << ""
+                                                 << "1.4.0 (27); 未启用" << latest << latest << false;
         QTest::newRow("both") << "1.5.0" << Build(30) << Build(3) << "" << "" << bothDetails << both << found << true;
-        QTest::newRow("both, service needs adoption") << "1.5.0" << Build(30) << Build(3) << "unmanaged" << "" << bothDetails
-                                                      << "迁移现有安装后即可完成更新" << found << false;
-        QTest::newRow("manager only, service unmanaged") << "1.5.0" << Build(30) << none << "unmanaged" << ""
-                                                         << "1.4.0 (27) → 1.5.0 (30); 2.0.1" << managerOnly << found << true;
-        QTest::newRow("then manager manifest missing") << "1.5.0" << Build(30) << Build(3) << "" << "macos 404" << bothDetails << both
-                                                       << "下载安装包失败（404）" << true;
-        QTest::newRow("then service feed names the manager") << "1.5.0" << Build(30) << Build(3) << "" << "edge-server macos" << bothDetails
-                                                             << both << "发布清单组件不匹配：macos" << true;
+        QTest::newRow("both, service needs adoption")
+            << "1.5.0" << Build(30) << Build(3) << "unmanaged"
+            << "" << bothDetails << "迁移现有安装后即可完成更新" << found << false;
+        QTest::newRow("manager only, service unmanaged")
+            << "1.5.0" << Build(30) << none << "unmanaged"
+            << ""
+            << "1.4.0 (27) → 1.5.0 (30); 2.0.1" << managerOnly << found << true;
+        QTest::newRow("then manager manifest missing")
+            << "1.5.0" << Build(30) << Build(3) << ""
+            << "macos 404" << bothDetails << both << "下载安装包失败（404）" << true;
+        QTest::newRow("then service feed names the manager")
+            << "1.5.0" << Build(30) << Build(3) << ""
+            << "edge-server macos" << bothDetails << both << "发布清单组件不匹配：macos" << true;
     }
 
     void checkPublishesNewerReleases()
     {
         QFETCH(QString, service);
         QFETCH(QString, failing);
-        serve(FETCHED(QString, manager), FETCHED(Build, managerBuild), QStringLiteral("2.0.1"), FETCHED(Build, serverBuild));
+        serve(FETCHED(QString, manager), FETCHED(Build, managerBuild), QStringLiteral("2.0.1"),
+              FETCHED(Build, serverBuild));
         ServiceStatus status = runningStatus(service == u"no version" ? QString() : QStringLiteral("2.0.1"));
         status.installed = service != u"not installed";
         status.managed = service != u"unmanaged";
         QTemporaryDir folder;
         auto controller = checked(status, service == u"12a" ? makeManagerBundle(folder.path(), service) : QString());
-        QVERIFY(controller && (!controller->managerUpdate() || controller->managerUpdate()->artifact->url == feed_->url(dmgPath)));
+        QVERIFY(controller
+                && (!controller->managerUpdate() || controller->managerUpdate()->artifact->url == feed_->url(dmgPath)));
         if (!failing.isEmpty()) {
             const auto [component, answer] = std::pair(failing.section(u' ', 0, 0), failing.section(u' ', 1));
             feed_->route(component == u"macos" ? managerPath : serverPath,
-                         answer.toInt() ? ScriptedResponse::withStatus(answer.toInt()) : ScriptedResponse::ok(manifest(answer, "9.0.0", 1)));
+                         answer.toInt() ? ScriptedResponse::withStatus(answer.toInt())
+                                        : ScriptedResponse::ok(manifest(answer, "9.0.0", 1)));
             const int managerRequests = requestCount(managerPath);
             controller->checkForUpdates();
             controller->checkForUpdates(); // ignored while the first runs
@@ -501,15 +546,32 @@ private slots:
         QTest::addColumn<QStringList>("messages"); // every update message on the way
         QTest::addColumn<QString>("error");
         const QString updated = QStringLiteral("打印服务已更新到 2.1.0");
-        QTest::newRow("service then manager") << "1.5.0" << "2.1.0" << true << false << "2.1.0"
-                                              << QStringList{updated, "正在下载并校验管理应用…", "正在验证签名并准备更新…", "更新已准备，正在重新打开 Quillo Edge…"} << "";
-        QTest::newRow("service fails") << "1.5.0" << "2.1.0" << true << true << "2.1.0" << QStringList() << "服务命令执行失败（1）";
-        QTest::newRow("service reports another version") << "1.5.0" << "2.1.0" << true << false << "2.0.1" << QStringList() << mismatch + "2.0.1";
-        QTest::newRow("service reports no version") << "1.5.0" << "2.1.0" << true << false << "" << QStringList() << mismatch + "未知";
-        QTest::newRow("service writes its version otherwise") << "1.5.0" << "2.1.0" << true << false << "02.1.0" << QStringList() << mismatch + "02.1.0";
-        QTest::newRow("service only") << "1.3.0" << "2.1.0" << true << false << "2.1.0" << QStringList{updated, "Quillo Edge 已更新到最新版本"} << "";
-        QTest::newRow("service needs adoption") << "1.5.0" << "2.1.0" << false << false << "2.1.0" << QStringList() << "请先迁移现有安装，再更新 Quillo Edge";
-        QTest::newRow("nothing to update") << "1.3.0" << "2.0.1" << true << false << "2.1.0" << QStringList{latest} << "";
+        QTest::newRow("service then manager")
+            << "1.5.0"
+            << "2.1.0" << true << false << "2.1.0"
+            << QStringList{updated, "正在下载并校验管理应用…", "正在验证签名并准备更新…",
+                           "更新已准备，正在重新打开 Quillo Edge…"}
+            << "";
+        QTest::newRow("service fails") << "1.5.0"
+                                       << "2.1.0" << true << true << "2.1.0" << QStringList()
+                                       << "服务命令执行失败（1）";
+        QTest::newRow("service reports another version")
+            << "1.5.0"
+            << "2.1.0" << true << false << "2.0.1" << QStringList() << mismatch + "2.0.1";
+        QTest::newRow("service reports no version")
+            << "1.5.0"
+            << "2.1.0" << true << false << "" << QStringList() << mismatch + "未知";
+        QTest::newRow("service writes its version otherwise")
+            << "1.5.0"
+            << "2.1.0" << true << false << "02.1.0" << QStringList() << mismatch + "02.1.0";
+        QTest::newRow("service only") << "1.3.0"
+                                      << "2.1.0" << true << false << "2.1.0"
+                                      << QStringList{updated, "Quillo Edge 已更新到最新版本"} << "";
+        QTest::newRow("service needs adoption")
+            << "1.5.0"
+            << "2.1.0" << false << false << "2.1.0" << QStringList() << "请先迁移现有安装，再更新 Quillo Edge";
+        QTest::newRow("nothing to update") << "1.3.0"
+                                           << "2.0.1" << true << false << "2.1.0" << QStringList{latest} << "";
     }
 
     void combinedUpdateRunsTheServiceFirst()
@@ -532,8 +594,10 @@ private slots:
         QStringList published;
         connect(controller.get(), &ServiceController::isInstallingManagerUpdateChanged, this,
                 [&] { upgradesAtManagerStart = scripts_->callCount(QStringLiteral("upgrade")); });
-        connect(controller.get(), &ServiceController::updateMessageChanged, this, [&] { published += controller->updateMessage().value_or(QString()); });
-        connect(controller.get(), &ServiceController::managerUpdateChanged, this, [&] { handedOverAt = clock_.elapsed(); });
+        connect(controller.get(), &ServiceController::updateMessageChanged, this,
+                [&] { published += controller->updateMessage().value_or(QString()); });
+        connect(controller.get(), &ServiceController::managerUpdateChanged, this,
+                [&] { handedOverAt = clock_.elapsed(); });
         controller->updateAvailableSoftware();
         QCOMPARE(controller->isInstallingServerUpdate(), upgrades);
         QTRY_VERIFY_WITH_TIMEOUT(!controller->isInstallingServerUpdate() && !controller->isBusy(), 10000);
@@ -542,23 +606,28 @@ private slots:
         QCOMPARE(published, messages);
         QTEST(controller->errorMessage().value_or(QString()), "error");
         QCOMPARE(upgradesAtManagerStart, managerStarted ? 1 : -1);
-        QCOMPARE(scripts_->calls().mid(1, 1), (upgrades ? Calls{{"upgrade", "--version", "2.1.0", "--json"}} : Calls()));
+        QCOMPARE(scripts_->calls().mid(1, 1),
+                 (upgrades ? Calls{{"upgrade", "--version", "2.1.0", "--json"}} : Calls()));
         if (!managerStarted)
             return;
         const qint64 pause = quitAt_ - handedOverAt;
         QVERIFY2(pause >= 240 && pause < 2000, qPrintable(QString::number(pause)));
         QVERIFY(!controller->managerUpdate() && controller->isInstallingManagerUpdate());
         const QStringList folders = QDir(updates()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QVERIFY(folders.size() == 1 && QRegularExpression("^manager-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(folders[0]).hasMatch());
+        QVERIFY(
+            folders.size() == 1
+            && QRegularExpression("^manager-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(folders[0]).hasMatch());
         const QString work = updates() + u'/' + folders[0];
         const QString staged = work + QStringLiteral("/Staged/Quillo Edge.app");
-        QCOMPARE(scripts_->lines("prepare.args"), (QStringList{"prepare", "--dmg", work + "/Quillo-Edge-1.5.0-macOS-x86_64.DMG",
-                                                               "--staged-app", staged, "--version", "1.5.0", "--build", "30"}));
+        QCOMPARE(scripts_->lines("prepare.args"),
+                 (QStringList{"prepare", "--dmg", work + "/Quillo-Edge-1.5.0-macOS-x86_64.DMG", "--staged-app", staged,
+                              "--version", "1.5.0", "--build", "30"}));
         QCOMPARE(scripts_->lines("prepare.modes"), (QStringList{"700", "700"}));
         QTRY_VERIFY_WITH_TIMEOUT(!scripts_->lines("install.args").isEmpty(), 10000);
-        QCOMPARE(scripts_->lines("install.args"), (QStringList{"install", "--staged-app", staged, "--target-app", bundle_, "--work-dir", work,
-                                                               "--version", "1.5.0", "--build", "30", "--parent-pid",
-                                                               QString::number(QCoreApplication::applicationPid())}));
+        QCOMPARE(scripts_->lines("install.args"),
+                 (QStringList{"install", "--staged-app", staged, "--target-app", bundle_, "--work-dir", work,
+                              "--version", "1.5.0", "--build", "30", "--parent-pid",
+                              QString::number(QCoreApplication::applicationPid())}));
         for (const char *name : {"prepare.self", "install.self"}) // both from a private copy
             QCOMPARE(scripts_->lines(name), QStringList{work + "/QuilloEdgeUpdater"});
         QDir(work).removeRecursively();
@@ -575,15 +644,21 @@ private slots:
         const QString helperMissing = QStringLiteral("App 内缺少更新助手，请重新下载安装包");
         const QString failed = QStringLiteral("更新助手执行失败");
         const QByteArray none;
-        QTest::newRow("no disk image for this Mac") << "noDiskImage" << none << "没有适合这台 Mac 的安装包" << "" << 0;
+        QTest::newRow("no disk image for this Mac") << "noDiskImage" << none << "没有适合这台 Mac 的安装包"
+                                                    << "" << 0;
         QTest::newRow("no build number") << "noBuild" << none << "发布信息中缺少构建号" << "" << 0;
         QTest::newRow("outside Applications, updater missing too")
-            << "downloads, noUpdater" << none << found << "请先将 Quillo Edge 移到“应用程序”文件夹，再使用自动更新" << 0;
+            << "downloads, noUpdater" << none << found << "请先将 Quillo Edge 移到“应用程序”文件夹，再使用自动更新"
+            << 0;
         QTest::newRow("updater missing") << "noUpdater" << none << found << helperMissing << 0;
         QTest::newRow("updater not executable") << "notExecutable" << none << found << helperMissing << 0;
-        QTest::newRow("not writable") << "notWritable" << none << found << "没有权限更新当前 App，请确认当前用户可以写入“应用程序”文件夹" << 0;
-        QTest::newRow("download one byte short") << "short" << none << "安装包大小校验失败，请重新下载" << "" << 1;
-        QTest::newRow("updater explains") << "" << QByteArray("App 安全校验失败：签名无效\n") << "App 安全校验失败：签名无效" << "" << 2;
+        QTest::newRow("not writable") << "notWritable" << none << found
+                                      << "没有权限更新当前 App，请确认当前用户可以写入“应用程序”文件夹" << 0;
+        QTest::newRow("download one byte short") << "short" << none << "安装包大小校验失败，请重新下载"
+                                                 << "" << 1;
+        QTest::newRow("updater explains")
+            << "" << QByteArray("App 安全校验失败：签名无效\n") << "App 安全校验失败：签名无效"
+            << "" << 2;
         QTest::newRow("updater silent") << "" << none << failed << "" << 2;
         QTest::newRow("updater killed") << "kill" << none << failed << "" << 2; // whatever exit code a crash leaves
     }
@@ -601,7 +676,8 @@ private slots:
                 QSKIP("this machine has an /Applications folder");
             bundle = QStringLiteral("/Applications/Quillo Edge.app");
         }
-        serve(QStringLiteral("1.5.0"), scenario == u"noBuild" ? Build() : Build(30), QStringLiteral("2.0.1"), {}, scenario != u"noDiskImage");
+        serve(QStringLiteral("1.5.0"), scenario == u"noBuild" ? Build() : Build(30), QStringLiteral("2.0.1"), {},
+              scenario != u"noDiskImage");
         if (scenario == u"short")
             feed_->route(dmgPath, ScriptedResponse::ok(dmgBytes.chopped(1)));
         if (scenario.endsWith(u"noUpdater"))
@@ -635,7 +711,8 @@ private slots:
         const ServiceController controller(std::move(setup));
         QCOMPARE(controller.managerVersion() + u' ' + QString::number(controller.managerBuildNumber()),
                  QStringLiteral(QUILLO_PROJECT_VERSION " %1").arg(QUILLO_BUILD_NUMBER));
-        QCOMPARE(controller.installerURL().toLocalFile(), QStringLiteral(QUILLO_BUNDLE_DIR "/Contents/Resources/Installer/install.sh"));
+        QCOMPARE(controller.installerURL().toLocalFile(),
+                 QStringLiteral(QUILLO_BUNDLE_DIR "/Contents/Resources/Installer/install.sh"));
         QVERIFY(QFile::exists(controller.installerURL().toLocalFile()));
         for (const QUrl &program : {controller.bundledServerURL(), controller.updaterURL()})
             QVERIFY2(BundleResources::isExecutableFile(program.toLocalFile()), qPrintable(program.toLocalFile()));
