@@ -41,7 +41,8 @@ class DesktopInstallTest : public QObject
                                                   QStringLiteral(QUILLO_BUNDLE_DIR),
                                                   QStringLiteral(QUILLO_DESKTOP_DIR "/dev.quillo.edge.svg")});
         process.waitForFinished(60000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, QString::fromUtf8(process.readAll())};
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAll())};
     }
 
 private slots:
@@ -50,31 +51,37 @@ private slots:
     // message and leaves the earlier install whole.
     void installsAndRemovesExactlyItsFiles()
     {
-        const QSet<QString> before{"Applications/Other.app/Contents/Info.plist", ".local/share/applications/other.desktop",
-                                   ".local/share/quillo-edge-data/job.pdf"};
+        const QSet<QString> before{"Applications/Other.app/Contents/Info.plist",
+                                   ".local/share/applications/other.desktop", ".local/share/quillo-edge-data/job.pdf"};
         for (const QString &file : before)
             write(QDir(home_).filePath(file));
         for (int round = 0; round < 2; ++round)
-            QCOMPARE(run("install-user.sh"), std::pair(0, QStringLiteral("Quillo Edge 已安装到 %1/Applications/Quillo Edge.app\n").arg(home_)));
+            QCOMPARE(run("install-user.sh"),
+                     std::pair(0, QStringLiteral("Quillo Edge 已安装到 %1/Applications/Quillo Edge.app\n").arg(home_)));
         const QString entry = QStringLiteral(".local/share/applications/dev.quillo.edge.desktop");
         const QString icon = QStringLiteral(".local/share/icons/hicolor/scalable/apps/dev.quillo.edge.svg");
         const QSet<QString> installed = filesBelow(home_);
         for (const QString &file : installed - before - QSet<QString>{entry, icon})
             QVERIFY2(file.startsWith(QLatin1String("Applications/Quillo Edge.app/Contents/")), qPrintable(file));
-        QVERIFY(QFileInfo(home_ + QStringLiteral("/Applications/Quillo Edge.app/Contents/MacOS/QuilloEdge")).isExecutable());
+        QVERIFY(QFileInfo(home_ + QStringLiteral("/Applications/Quillo Edge.app/Contents/MacOS/QuilloEdge"))
+                    .isExecutable());
         QFile entryFile(QDir(home_).filePath(entry));
         QVERIFY(installed.contains(icon) && entryFile.open(QIODevice::ReadOnly));
         // Quoted as an argument, then escaped as a string value, with "%" doubled:
         // Exec="…/home with \\$pace \\"and\\" \\`quotes\\` 100%%/Applications/…"
-        const QString exec = QStringLiteral("\nExec=\"%1/home with \\\\$pace \\\\\"and\\\\\" \\\\`quotes\\\\` 100%%/Applications/");
-        QVERIFY(QString::fromUtf8(entryFile.readAll()).contains(exec.arg(root_.path()) + "Quillo Edge.app/Contents/MacOS/QuilloEdge\"\n"));
+        const QString exec
+            = QStringLiteral("\nExec=\"%1/home with \\\\$pace \\\\\"and\\\\\" \\\\`quotes\\\\` 100%%/Applications/");
+        QVERIFY(QString::fromUtf8(entryFile.readAll())
+                    .contains(exec.arg(root_.path()) + "Quillo Edge.app/Contents/MacOS/QuilloEdge\"\n"));
         QCOMPARE(QProcess::execute(QStringLiteral("desktop-file-validate"), {entryFile.fileName()}), 0);
 
         const QString icons = QFileInfo(QDir(home_).filePath(icon)).path();
         QVERIFY(QDir(icons).removeRecursively());
         write(icons);
-        QCOMPARE(run("install-user.sh"), std::pair(1, QStringLiteral("Quillo Edge 安装失败：%1 不是文件夹\n").arg(icons)));
-        QCOMPARE(filesBelow(home_), (installed - QSet<QString>{icon}) + QSet<QString>{QDir(home_).relativeFilePath(icons)});
+        QCOMPARE(run("install-user.sh"),
+                 std::pair(1, QStringLiteral("Quillo Edge 安装失败：%1 不是文件夹\n").arg(icons)));
+        QCOMPARE(filesBelow(home_),
+                 (installed - QSet<QString>{icon}) + QSet<QString>{QDir(home_).relativeFilePath(icons)});
         QVERIFY(QFile::remove(icons));
 
         QCOMPARE(run("uninstall-user.sh"), std::pair(0, QStringLiteral("Quillo Edge 已移除。\n")));

@@ -28,8 +28,10 @@ QByteArray request(const QByteArray &line, const QByteArray &headers = host, con
 
 QByteArray upload(const QByteArray &fileName, const QByteArray &extraHeaders = {})
 {
-    const QByteArray body = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\nContent-Disposition: form-data; "
-                            "name=\"file\"; filename=\"" + fileName + "\"\r\n\r\n" + uploaded + "\r\n--b--\r\n";
+    const QByteArray body
+        = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\nContent-Disposition: form-data; "
+          "name=\"file\"; filename=\""
+        + fileName + "\"\r\n\r\n" + uploaded + "\r\n--b--\r\n";
     return request("POST /upload", host + "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: "
                    + QByteArray::number(body.size()) + "\r\n" + extraHeaders, body);
 }
@@ -44,15 +46,23 @@ QByteArray answer(quint16 port, QByteArray request, const char *address = "127.0
     return socket.readAll();
 }
 
-QByteArray readFile(const QString &path) { QFile file(path); return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>"; }
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : "<missing>";
+}
 
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
-    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    return QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+        && file.write(content) == content.size();
 }
 
-QStringList entries(const QString &folder) { return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); }
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
 
 } // namespace
 
@@ -85,7 +95,8 @@ class TestEdgeServer : public QObject
         try {
             const auto events = InstallerClient::events(installer_.run(arguments).standardOutput);
             return {!events.isEmpty() && events.last().progress == 100
-                        && std::is_sorted(events.begin(), events.end(), [](auto &a, auto &b) { return a.progress < b.progress; }),
+                        && std::is_sorted(events.begin(), events.end(),
+                                          [](auto &a, auto &b) { return a.progress < b.progress; }),
                     events.isEmpty() ? QString() : events.last().message};
         } catch (const UserFacingError &error) {
             return {false, error.errorDescription()};
@@ -130,16 +141,19 @@ private slots:
         QVERIFY(QFile::remove(s.installRoot + "/managed") && writeFile(s.dataDir + "/pairings.json", "{}"));
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::LocalHost, port_) && run(install).second.contains(u"端口已被占用"));
-        QVERIFY(status().installed && !status().managed && !status().running && !status().autoStart && noHiddenLeftovers());
+        QVERIFY(status().installed && !status().managed && !status().running && !status().autoStart
+                && noHiddenLeftovers());
         squatter.close();
         const auto [adopted, message] = run(install);
         QVERIFY2(adopted && message.contains(u"接管"), qPrintable(message));
 
         s = status();
         QVERIFY(s.installed && s.managed && s.running && s.healthy && s.autoStart && noHiddenLeftovers());
-        QCOMPARE(s.version + u' ' + s.url, QStringLiteral(QUILLO_TEST_SERVER_VERSION " http://127.0.0.1:%1").arg(port_));
+        QCOMPARE(s.version + u' ' + s.url,
+                 QStringLiteral(QUILLO_TEST_SERVER_VERSION " http://127.0.0.1:%1").arg(port_));
         const QByteArray page = answer(port_, request("GET /"));
-        for (const char *part : {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev"})
+        for (const char *part :
+             {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev"})
             QVERIFY2(page.contains(part), part);
 
         QVERIFY(run({"stop", "--json"}).first && !status().running && !status().healthy && healthStatus() == 0);
@@ -147,12 +161,15 @@ private slots:
         auto other = runDirectly(path("other"));
         QVERIFY(other && run({"start", "--json"}).second.contains(u"端口已被占用") && !status().running);
         other.reset();
-        QVERIFY(run({"start", "--json"}).first && status().healthy && run({"restart", "--json"}).first && status().healthy);
-        QVERIFY(run({"disable", "--json"}).first && !status().autoStart && run({"enable", "--json"}).first && status().autoStart);
+        QVERIFY(run({"start", "--json"}).first && status().healthy && run({"restart", "--json"}).first
+                && status().healthy);
+        QVERIFY(run({"disable", "--json"}).first && !status().autoStart && run({"enable", "--json"}).first
+                && status().autoStart);
         QVERIFY(run({"upgrade", "--version", "2.3.4", "--json"}).first && status().version == u"2.3.4");
         QVERIFY(answer(port_, request("GET /health")).contains("\"version\":\"2.3.4\""));
 
-        QVERIFY(run({"uninstall", "--json"}).first && !status().installed && !status().running && !status().autoStart && !QFileInfo::exists(s.installRoot));
+        QVERIFY(run({"uninstall", "--json"}).first && !status().installed && !status().running && !status().autoStart
+                && !QFileInfo::exists(s.installRoot));
         QCOMPARE(readFile(s.dataDir + "/pairings.json"), "{}");
     }
 

@@ -19,21 +19,26 @@ void respond(const ScriptedResponse &scripted, httplib::Response &response)
         response.set_header(name.toStdString(), value.toStdString());
     const std::string body = scripted.body.toStdString();
     if (scripted.endless) { // no length: the end of the connection ends the answer
-        const std::string piece = (scripted.body.isEmpty() ? QByteArray("x") : scripted.body).repeated(4096).toStdString();
+        const std::string piece
+            = (scripted.body.isEmpty() ? QByteArray("x") : scripted.body).repeated(4096).toStdString();
         response.set_content_provider(octetStream, [piece](size_t, httplib::DataSink &sink) {
             return sink.write(piece.data(), piece.size());
         });
     } else if (!scripted.bodyFile.isEmpty()) {
         auto file = std::make_shared<QFile>(scripted.bodyFile);
         file->open(QIODevice::ReadOnly); // or it answers nothing: the client sees a short body
-        response.set_content_provider(size_t(file->size()), octetStream, [file](size_t, size_t length, httplib::DataSink &sink) {
-            const QByteArray piece = file->read(qint64(std::min(length, pieceSize)));
-            return !piece.isEmpty() && sink.write(piece.constData(), size_t(piece.size()));
-        });
+        response.set_content_provider(size_t(file->size()), octetStream,
+                                      [file](size_t, size_t length, httplib::DataSink &sink) {
+                                          const QByteArray piece = file->read(qint64(std::min(length, pieceSize)));
+                                          return !piece.isEmpty()
+                                              && sink.write(piece.constData(), size_t(piece.size()));
+                                      });
     } else if (scripted.announcedLength) { // the connection closes once the body is out
-        response.set_content_provider(size_t(*scripted.announcedLength), octetStream, [body](size_t offset, size_t, httplib::DataSink &sink) {
-            return offset < body.size() && sink.write(body.data() + offset, body.size() - offset);
-        });
+        response.set_content_provider(size_t(*scripted.announcedLength), octetStream,
+                                      [body](size_t offset, size_t, httplib::DataSink &sink) {
+                                          return offset < body.size()
+                                              && sink.write(body.data() + offset, body.size() - offset);
+                                      });
     } else {
         response.set_content(body, octetStream);
     }
@@ -51,12 +56,15 @@ LocalHttpsServer::LocalHttpsServer(const TestCertificate &certificate)
     // A connection the client opened but never used holds the server's end this long.
     server_->set_keep_alive_timeout(1);
     server_->set_pre_routing_handler([this](const httplib::Request &request, httplib::Response &response) {
-        RecordedRequest recorded{QByteArray::fromStdString(request.method), QByteArray::fromStdString(request.target), {}};
+        RecordedRequest recorded{QByteArray::fromStdString(request.method),
+                                 QByteArray::fromStdString(request.target),
+                                 {}};
         for (const auto &[name, value] : request.headers)
             recorded.headers.insert(QByteArray::fromStdString(name).toLower(), QByteArray::fromStdString(value));
         std::unique_lock lock(mutex_);
         requests_.append(recorded);
-        const ScriptedResponse scripted = routes_.value(recorded.url().path(), ScriptedResponse::withStatus(404, "not found"));
+        const ScriptedResponse scripted
+            = routes_.value(recorded.url().path(), ScriptedResponse::withStatus(404, "not found"));
         lock.unlock();
         respond(scripted, response);
         return httplib::Server::HandlerResponse::Handled;

@@ -30,7 +30,10 @@ struct ScriptedResponse
         : status(status), headers(std::move(headers)), body(std::move(body)) {}
     static ScriptedResponse ok(QByteArray body) { return {200, std::move(body)}; }
     static ScriptedResponse withStatus(int status, QByteArray body = {}) { return {status, std::move(body)}; }
-    static ScriptedResponse redirect(const QUrl &location, int status = 302) { return {status, {}, {{"Location", location.toEncoded()}}}; }
+    static ScriptedResponse redirect(const QUrl &location, int status = 302)
+    {
+        return {status, {}, {{"Location", location.toEncoded()}}};
+    }
 };
 
 // One request as the server received it.

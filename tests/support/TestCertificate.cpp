@@ -14,7 +14,8 @@ TestCertificate::TestCertificate()
                           .split(u' ')
                       + QStringList{QStringLiteral("-keyout"), keyPath(), QStringLiteral("-out"), certificatePath()});
     if (!openssl.waitForFinished(30'000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
-        error_ = QStringLiteral("openssl failed: ") + openssl.errorString() + u' ' + QString::fromLocal8Bit(openssl.readAll());
+        error_ = QStringLiteral("openssl failed: ") + openssl.errorString() + u' '
+            + QString::fromLocal8Bit(openssl.readAll());
     else if (QSslCertificate::fromPath(certificatePath()).isEmpty())
         error_ = QStringLiteral("openssl wrote a certificate that cannot be read");
 }

@@ -50,8 +50,9 @@ void ScriptedManager::set(const QString &command, const QString &kind, const QBy
 {
     const QString path = folder_.filePath(command + QLatin1Char('.') + kind);
     QSaveFile file(path);
-    QVERIFY(content.isEmpty() ? !QFile::exists(path) || QFile::remove(path)
-                              : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
+    QVERIFY(content.isEmpty()
+                ? !QFile::exists(path) || QFile::remove(path)
+                : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
 }
 
 int ScriptedManager::runs(const QString &command) const

@@ -34,7 +34,8 @@ private:
 };
 
 // A service with nothing listening at its address, so a page view shows an error page.
-ServiceStatus statusOf(bool installed, bool managed, bool running = false, bool healthy = false, bool autoStart = false);
+ServiceStatus statusOf(bool installed, bool managed, bool running = false, bool healthy = false,
+                       bool autoStart = false);
 
 // A window of the manager's QML module, loaded as the application loads it.
 class LoadedWindow

@@ -60,10 +60,10 @@ private slots:
         QTest::newRow("checking") << false << true << false << none << "正在检查更新…" << "" << false;
         QTest::newRow("message wins") << false << true << false << QVariant(QStringLiteral("已是最新")) << "已是最新"
                                       << "" << false;
-        QTest::newRow("command") << true << false << false << QVariant(QStringLiteral("u")) << "u" << "正在启动打印服务…"
-                                 << true;
-        QTest::newRow("manager update") << false << false << true << none << "尚未检查更新" << "正在更新 Quillo Edge…"
-                                        << false;
+        QTest::newRow("command") << true << false << false << QVariant(QStringLiteral("u")) << "u"
+                                 << "正在启动打印服务…" << true;
+        QTest::newRow("manager update") << false << false << true << none << "尚未检查更新"
+                                        << "正在更新 Quillo Edge…" << false;
         QTest::newRow("manager update message") << true << false << true << QVariant(QStringLiteral("正在下载…"))
                                                 << "正在下载…" << "正在下载…" << false;
     }

@@ -83,10 +83,14 @@ private slots:
         QTest::addColumn<bool>("serverVersionRow");
         QTest::newRow("not installed") << statusOf(false, false, false, false) << "尚未启用" << "installCard"
                                        << "开始使用 Quillo Edge" << "启用 Quillo Edge" << false;
-        QTest::newRow("not managed, running") << statusOf(true, false, true, false) << "发现现有安装" << "adoptionCard"
-                                              << "Edge Web 暂不可用" << "重新检查" << true;
-        QTest::newRow("not managed, healthy") << statusOf(true, false, true, true) << "发现现有安装" << "adoptionCard"
-                                              << "" << "" << true;
+        QTest::newRow("not managed, running") << statusOf(true, false, true, false) << "发现现有安装"
+                                              << "adoptionCard"
+                                              << "Edge Web 暂不可用"
+                                              << "重新检查" << true;
+        QTest::newRow("not managed, healthy") << statusOf(true, false, true, true) << "发现现有安装"
+                                              << "adoptionCard"
+                                              << ""
+                                              << "" << true;
         QTest::newRow("unhealthy") << statusOf(true, true, true, false) << "服务异常" << "serviceControlsCard"
                                    << "Edge Web 暂不可用" << "重新检查" << true;
         QTest::newRow("stopped") << statusOf(true, true) << "已停止" << "serviceControlsCard"
@@ -114,7 +118,8 @@ private slots:
             QCOMPARE(text(QStringLiteral("placeholderButton")), FETCHED(QString, placeholderButton));
         }
         if (status.managed) {
-            QCOMPARE(text(QStringLiteral("runButton")), status.running ? QStringLiteral("停止") : QStringLiteral("启动"));
+            QCOMPARE(text(QStringLiteral("runButton")),
+                     status.running ? QStringLiteral("停止") : QStringLiteral("启动"));
             QCOMPARE(window_->read(QStringLiteral("versionRow"), "value").toString(), QStringLiteral("未知"));
         }
         QCOMPARE(enabled(QStringLiteral("toolbarOpenInBrowser")), status.healthy);
@@ -131,7 +136,8 @@ private slots:
     void runsOneCommandAtATime()
     {
         QVERIFY(manager_.show(statusOf(true, true)));
-        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), "3"); // outlasts the presses, also under sanitizers
+        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"),
+                     "3"); // outlasts the presses, also under sanitizers
         const int startsBefore = manager_.runs(QStringLiteral("start"));
         for (int i = 0; i < 1000; ++i)
             window_->click(QStringLiteral("placeholderButton"));
@@ -164,7 +170,8 @@ private slots:
         int reads = manager_.runs(QStringLiteral("status"));
         manager_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
         manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
-        qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")))->forceActiveFocus(Qt::TabFocusReason);
+        qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")))
+            ->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(window_->window(), Qt::Key_Return);
         QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
         QTRY_VERIFY(visible(QStringLiteral("errorAlert")));
@@ -265,7 +272,8 @@ private slots:
         manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), {});
         QCOMPARE(uninstalls() - before, 1);
         QCOMPARE(read(QStringLiteral("settingsVersionRow"), "value").toString(), QStringLiteral("未安装"));
-        for (const QString control : {"settingsAutoStartSwitch", "settingsLogsButton", "settingsDataButton", "removeServiceButton"})
+        for (const QString control :
+             {"settingsAutoStartSwitch", "settingsLogsButton", "settingsDataButton", "removeServiceButton"})
             QVERIFY2(!read(control, "enabled").toBool(), qPrintable(control));
         QCOMPARE(window_->read(QStringLiteral("statusTitle"), "text").toString(), QStringLiteral("尚未启用"));
     }
