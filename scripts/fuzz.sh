@@ -40,7 +40,7 @@ fi
 cd "$root"
 # The lock keeps this build from running beside another build in the same tree.
 lock=${QUILLO_BUILD_LOCK:-/tmp/quillo-build.lock}
-[ -f build/fuzz/CMakeCache.txt ] || flock "$lock" cmake --preset fuzz
+flock "$lock" cmake --preset fuzz >/dev/null
 flock "$lock" nice cmake --build --preset fuzz
 
 for target in "${targets[@]}"; do
