@@ -31,6 +31,7 @@ void checkStringKeepsBytes(plist_t node, const QString &text)
     const char *raw = plist_get_string_ptr(node, &length);
     const QByteArray bytes(raw, qsizetype(length));
     QStringDecoder strict(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // The decoder reads the bytes, and so finds their faults, only when its result is taken.
     const QString decoded = strict.decode(bytes);
     if (!strict.hasError())
         FUZZ_CHECK(text.toUtf8() == bytes);
