@@ -8,9 +8,11 @@
 
 using namespace Qt::StringLiterals;
 
-const QJsonObject completeStatus = QJsonDocument::fromJson(
-    R"({"installed":true,"managed":true,"running":true,"healthy":false,"autoStart":true,"version":"1.2.3",)"
-    R"("host":"127.0.0.1","port":6176,"url":"http://127.0.0.1:6176","installRoot":"/r","dataDir":"/d","logDir":"/l"})").object();
+const QJsonObject completeStatus
+    = QJsonDocument::fromJson(
+          R"({"installed":true,"managed":true,"running":true,"healthy":false,"autoStart":true,"version":"1.2.3",)"
+          R"("host":"127.0.0.1","port":6176,"url":"http://127.0.0.1:6176","installRoot":"/r","dataDir":"/d","logDir":"/l"})")
+          .object();
 
 class InstallerClientTest : public QObject
 {
@@ -46,8 +48,11 @@ private slots:
         const qint64 size = 64 * 1024 * 1024;
         QElapsedTimer timer;
         timer.start();
-        const InstallerCommandResult result = clientFor(QStringLiteral(
-            "sleep 30 &\necho $!\nhead -c %1 /dev/zero | tr '\\0' o &\nhead -c %1 /dev/zero | tr '\\0' e >&2\nwait $!\n").arg(size)).run({});
+        const InstallerCommandResult result
+            = clientFor(QStringLiteral("sleep 30 &\necho $!\nhead -c %1 /dev/zero | tr '\\0' o &\nhead -c %1 /dev/zero "
+                                       "| tr '\\0' e >&2\nwait $!\n")
+                            .arg(size))
+                  .run({});
         const qint64 elapsed = timer.elapsed();
         const pid_t child = pid_t(result.standardOutput.section(u'\n', 0, 0).toLongLong());
         QVERIFY2(child > 0 && ::kill(child, SIGKILL) == 0, qPrintable(result.standardOutput.left(100)));
@@ -59,9 +64,11 @@ private slots:
     void runPassesScriptArgumentsEnvironmentAndFolder()
     {
         qputenv("QUILLO_CLIENT_TEST_MARKER", "marker value");
-        const InstallerClient client = clientFor(QStringLiteral("printf '%s|' \"$0\" \"$@\" \"$QUILLO_CLIENT_TEST_MARKER\" \"$(pwd)\"\n"));
+        const InstallerClient client
+            = clientFor(QStringLiteral("printf '%s|' \"$0\" \"$@\" \"$QUILLO_CLIENT_TEST_MARKER\" \"$(pwd)\"\n"));
         const QStringList arguments{"install", "--binary", "/a b/c", "--json"};
-        const QStringList expected = QStringList{client.installerPath()} + arguments + QStringList{"marker value", QDir::currentPath(), ""};
+        const QStringList expected
+            = QStringList{client.installerPath()} + arguments + QStringList{"marker value", QDir::currentPath(), ""};
         QCOMPARE(client.run(arguments).standardOutput, expected.join(u'|'));
     }
 
@@ -78,10 +85,12 @@ private slots:
             << event.arg(10).arg("输出事件") + onStandardError(event.arg(20).arg("错误事件")) + "exit 1\n"
             << "输出事件";
         QTest::newRow("events on standard error when standard output has none")
-            << "echo not-an-event\n" + onStandardError(event.arg(20).arg("错误事件")) + "exit 4\n" << "错误事件";
+            << "echo not-an-event\n" + onStandardError(event.arg(20).arg("错误事件")) + "exit 4\n"
+            << "错误事件";
         QTest::newRow("standard error trimmed of Unicode white space")
             << "printf ' \\343\\200\\200失败\\342\\200\\250\\n' >&2\nexit 1\n" << "失败";
-        QTest::newRow("exit code when nothing else") << "printf '  \\n' >&2\nexit 3\n" << "服务命令执行失败（3）";
+        QTest::newRow("exit code when nothing else") << "printf '  \\n' >&2\nexit 3\n"
+                                                     << "服务命令执行失败（3）";
         QTest::newRow("killed by a signal") << "kill -9 $$\n" << "服务命令执行失败（9）";
         QTest::newRow("no script") << QString() << "安装器资源不存在：" + folder_.filePath("absent.sh");
     }
@@ -90,7 +99,8 @@ private slots:
     {
         QFETCH(QString, script);
         QFETCH(QString, expected);
-        const InstallerClient client = script.isNull() ? InstallerClient(folder_.filePath("absent.sh")) : clientFor(script);
+        const InstallerClient client
+            = script.isNull() ? InstallerClient(folder_.filePath("absent.sh")) : clientFor(script);
         QCOMPARE(failureOf([&] { client.run({QStringLiteral("start"), QStringLiteral("--json")}); }), expected);
     }
 
@@ -124,8 +134,8 @@ private slots:
         QFETCH(QByteArray, output);
         QFETCH(QString, failure);
         qputenv("QUILLO_CLIENT_TEST_OUTPUT", output);
-        const InstallerClient client = clientFor(
-            QStringLiteral("[ \"$*\" = 'status --json' ] || exit 9\nprintf %s \"$QUILLO_CLIENT_TEST_OUTPUT\"\necho oops >&2\n"));
+        const InstallerClient client = clientFor(QStringLiteral(
+            "[ \"$*\" = 'status --json' ] || exit 9\nprintf %s \"$QUILLO_CLIENT_TEST_OUTPUT\"\necho oops >&2\n"));
         QJsonObject decoded;
         QCOMPARE(failureOf([&] { decoded = client.status().toJson(); }), failure);
         QCOMPARE(decoded, failure.isEmpty() ? completeStatus : QJsonObject());
@@ -140,12 +150,15 @@ private slots:
         QTest::newRow("progress text") << QByteArray(R"({"event":"s","progress":"40","message":"m"})") << false;
         // Strict JSON only, even in a key no event uses.
         for (const char *value : {"\"s\t\"", R"("\a")", R"("\ud800")", "4.e1", "1.", ".7", "-.5"})
-            QTest::addRow("x: %s", value) << R"({"event":"s","progress":1,"message":"m","x":)" + QByteArray(value) + "}" << false;
+            QTest::addRow("x: %s", value)
+                << R"({"event":"s","progress":1,"message":"m","x":)" + QByteArray(value) + "}" << false;
         QTest::newRow("tiny number") << QByteArray(R"({"event":"s","progress":1,"message":"m","x":1e-400})") << true;
         // An integer is a whole number in the signed 64-bit range, however it is written.
-        QTest::newRow("progress written 4.0e1") << QByteArray(R"({"event":"s","progress":4.0e1,"message":"m"})") << true;
+        QTest::newRow("progress written 4.0e1")
+            << QByteArray(R"({"event":"s","progress":4.0e1,"message":"m"})") << true;
         for (const char *progress : {"1e-400", "9223372036854775808", "-9223372036854775809"})
-            QTest::addRow("progress %s", progress) << R"({"event":"s","message":"m","progress":)" + QByteArray(progress) + "}" << false;
+            QTest::addRow("progress %s", progress)
+                << R"({"event":"s","message":"m","progress":)" + QByteArray(progress) + "}" << false;
     }
 
     // Event lines are read as the installer client reads a command's output.

@@ -63,7 +63,8 @@ class TestReleaseFeedClient : public QObject
 
     ReleaseArtifact artifactAt(const QString &path) const
     {
-        const QString digest = QString::fromLatin1(QCryptographicHash::hash(content_, QCryptographicHash::Sha256).toHex());
+        const QString digest
+            = QString::fromLatin1(QCryptographicHash::hash(content_, QCryptographicHash::Sha256).toHex());
         return ReleaseArtifact{imageName, content_.size(), digest, server_->url(path)};
     }
 
@@ -106,7 +107,8 @@ private slots:
         ScriptedResponse endless;
         endless.endless = true;
         QTest::newRow("exactly one mebibyte") << ScriptedResponse::ok(manifest.leftJustified(1 << 20, ' ')) << "done";
-        QTest::newRow("one byte over") << ScriptedResponse::ok(manifest.leftJustified((1 << 20) + 1, ' ')) << invalidManifest;
+        QTest::newRow("one byte over") << ScriptedResponse::ok(manifest.leftJustified((1 << 20) + 1, ' '))
+                                       << invalidManifest;
         QTest::newRow("endless") << endless << invalidManifest;
         QTest::newRow("partial content") << ScriptedResponse::withStatus(206, manifest) << "下载安装包失败（206）";
         // Each key: a manifest that does not decode is a system error, one that decodes but is
@@ -125,7 +127,8 @@ private slots:
                                     "\uFEFF1.4.0", "9223372036854775808.0.0"})
             row(version, "\"1.4.0\"", "\"" + QByteArray(version) + "\"", invalidManifest);
         row("largest major", "\"1.4.0\"", "\"9223372036854775807.0.1\"", "done");
-        QTest::newRow("no artifacts") << ScriptedResponse::ok(manifest.left(manifest.indexOf('[') + 1) + "]}") << invalidManifest;
+        QTest::newRow("no artifacts") << ScriptedResponse::ok(manifest.left(manifest.indexOf('[') + 1) + "]}")
+                                      << invalidManifest;
         row("empty name", "Quillo-Edge-macOS-x86_64.DMG", "", invalidManifest);
         row("name with slash", "Quillo-Edge-macOS-x86_64.DMG", "../Quillo.dmg", invalidManifest);
         row("name dot dot", "Quillo-Edge-macOS-x86_64.DMG", "..", invalidManifest);
@@ -145,7 +148,9 @@ private slots:
         server_->route(manifestPath, response);
         QCOMPARE(outcomeOf(client().fetchManifest(server_->url(manifestPath + "?channel=beta&checkedAt=1"))), outcome);
         const RecordedRequest request = server_->requests().value(0);
-        QVERIFY2(QRegularExpression(u"^GET %1\\?checkedAt=\\d{10}$"_s.arg(manifestPath)).match(request.method + ' ' + request.target).hasMatch(),
+        QVERIFY2(QRegularExpression(u"^GET %1\\?checkedAt=\\d{10}$"_s.arg(manifestPath))
+                     .match(request.method + ' ' + request.target)
+                     .hasMatch(),
                  request.target.constData());
         QCOMPARE(request.header("Cache-Control"), "no-cache");
     }
@@ -158,7 +163,9 @@ private slots:
         QVERIFY(silent.listen(QHostAddress::LocalHost));
         std::stop_source stop;
         QTimer::singleShot(200, [&] { stop.request_stop(); });
-        QCOMPARE(outcomeOf(client().fetchManifest(QUrl(u"https://127.0.0.1:%1/m.json"_s.arg(silent.serverPort())), stop.get_token())), systemError);
+        QCOMPARE(outcomeOf(client().fetchManifest(QUrl(u"https://127.0.0.1:%1/m.json"_s.arg(silent.serverPort())),
+                                                  stop.get_token())),
+                 systemError);
     }
 
     void downloadVerifiesSizeThenDigest_data()
@@ -179,7 +186,8 @@ private slots:
         QTest::newRow("short and corrupted") << ScriptedResponse::ok(corrupted.chopped(1)) << sizeMismatch << none;
         QTest::newRow("endless") << endless << sizeMismatch << none;
         QTest::newRow("corrupted") << ScriptedResponse::ok(corrupted) << "安装包安全校验失败，请重新下载" << none;
-        QTest::newRow("not found") << ScriptedResponse::withStatus(404, content_) << "下载安装包失败（404）" << "older"_ba;
+        QTest::newRow("not found") << ScriptedResponse::withStatus(404, content_) << "下载安装包失败（404）"
+                                   << "older"_ba;
         QTest::newRow("connection dropped") << dropped << systemError << "older"_ba;
     }
 
@@ -213,7 +221,8 @@ private slots:
         QVERIFY(plain.listen(QHostAddress::LocalHost));
         connect(&plain, &QTcpServer::newConnection, this,
                 [&] { plain.nextPendingConnection()->write("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"); });
-        server_->route("/plain.dmg", ScriptedResponse::redirect(QUrl(u"http://127.0.0.1:%1/a.dmg"_s.arg(plain.serverPort()))));
+        server_->route("/plain.dmg",
+                       ScriptedResponse::redirect(QUrl(u"http://127.0.0.1:%1/a.dmg"_s.arg(plain.serverPort()))));
         QCOMPARE(outcomeOf(client().downloadAndVerify(artifactAt("/plain.dmg"), folder)), "下载安装包失败（302）");
         server_->route("/latest.dmg", ScriptedResponse::redirect(server_->url("/a.dmg"), 301));
         server_->route("/a.dmg", ScriptedResponse::ok(content_));
@@ -229,7 +238,8 @@ private slots:
         QCOMPARE(AvailableRelease({decoded, std::nullopt}).versionLabel(), "1.4.0 (27)");
         QCOMPARE(decoded.releasedAt, QDateTime(QDate(2025, 1, 31), QTime(8, 0), QTimeZone::utc()));
         QCOMPARE(ReleaseFeedClient::macOSArtifact(decoded, "x86_64"),
-                 (ReleaseArtifact{"Quillo-Edge-macOS-x86_64.DMG", 1024, digest, QUrl("https://releases.example/b.dmg")}));
+                 (ReleaseArtifact{"Quillo-Edge-macOS-x86_64.DMG", 1024, digest,
+                                  QUrl("https://releases.example/b.dmg")}));
         QCOMPARE(ReleaseFeedClient::macOSArtifact(decoded, "arm"), std::nullopt);
         const ReleaseManifest unnumbered = ReleaseManifest::decode(manifestWith("\"buildNumber\":27,", ""));
         QCOMPARE(AvailableRelease({unnumbered, std::nullopt}).versionLabel(), "1.4.0");
