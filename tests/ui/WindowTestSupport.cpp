@@ -92,32 +92,15 @@ ServiceStatus statusOf(bool installed, bool managed, bool running, bool healthy,
     return status;
 }
 
-LoadedWindow::LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties)
-{
-    prepare();
-    engine_.setInitialProperties(initialProperties);
-    engine_.load(QUrl(QStringLiteral("qrc:") + qrcPath));
-    created();
-}
-
-LoadedWindow::LoadedWindow(const QByteArray &qml)
-{
-    prepare();
-    engine_.loadData(qml, QUrl(QStringLiteral("qrc:/QuilloEdgeTest/Window.qml")));
-    created();
-}
-
-void LoadedWindow::prepare()
+LoadedWindow::LoadedWindow(ServiceController &controller)
 {
     engine_.addImportPath(QStringLiteral("qrc:/"));
     QObject::connect(&engine_, &QQmlApplicationEngine::warnings, [this](const QList<QQmlError> &warnings) {
         for (const QQmlError &warning : warnings)
             error_ += warning.toString() + QLatin1Char('\n');
     });
-}
-
-void LoadedWindow::created()
-{
+    engine_.setInitialProperties({{QStringLiteral("controller"), QVariant::fromValue(&controller)}});
+    engine_.load(QUrl(QStringLiteral("qrc:/QuilloEdge/Main.qml")));
     if (!engine_.rootObjects().isEmpty())
         window_ = qobject_cast<QQuickWindow *>(engine_.rootObjects().constFirst());
     if (!window_)

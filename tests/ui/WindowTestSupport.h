@@ -37,13 +37,11 @@ private:
 ServiceStatus statusOf(bool installed, bool managed, bool running = false, bool healthy = false,
                        bool autoStart = false);
 
-// A window of the manager's QML module, loaded as the application loads it.
+// The main window of the manager's QML module over controller, loaded as the application loads it.
 class LoadedWindow
 {
 public:
-    LoadedWindow(const QString &qrcPath, const QVariantMap &initialProperties);
-    // A window written in QML for the test, with the module's types at hand.
-    explicit LoadedWindow(const QByteArray &qml);
+    explicit LoadedWindow(ServiceController &controller);
 
     QQuickWindow *window() const { return window_; }
     QString error() const { return error_; }
@@ -55,9 +53,6 @@ public:
     void click(const QString &objectName) const;
 
 private:
-    void prepare();
-    void created();
-
     QQmlApplicationEngine engine_;
     QQuickWindow *window_ = nullptr;
     QString error_;

@@ -1,13 +1,57 @@
-// The manager's windows over a controller whose installer is a fixture script: the main window,
-// and the settings window opened from it.
+// The manager's windows over a controller whose installer is a fixture script: the main window
+// with its page view over a local page, and the settings window opened from it.
 #include "ApplicationSetup.h"
 #include "Fetched.h"
+#include "OpenedUrls.h"
 #include "WindowTestSupport.h"
 
+#include <QDesktopServices>
+#include <QHash>
 #include <QQuickItem>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
+
+const QByteArray page = R"(<!doctype html><html><head><meta charset="utf-8"><title>home</title></head><body>
+<a id="local" href="/second">local</a>
+<a id="external" href="http://quillo.invalid/elsewhere">elsewhere</a>
+<a id="blank" target="_blank" href="http://quillo.invalid/blank">new window</a>
+<input id="file" type="file" style="position:absolute; left:0; top:100px; width:300px; height:60px">
+<script>
+  var changes = 0;
+  document.getElementById('file').addEventListener('change', () => changes++);
+</script></body></html>)";
+
+// Serves the page for every path, and counts the requests per path.
+class PageServer : public QTcpServer
+{
+public:
+    QHash<QString, int> requests;
+
+    PageServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { answer(socket); });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+    QUrl url(const QString &path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(serverPort()).arg(path));
+    }
+
+private:
+    void answer(QTcpSocket *socket)
+    {
+        ++requests[QString::fromLatin1(socket->readAll().split(' ').value(1))];
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
+                      "Content-Length: " + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        socket->disconnectFromHost();
+    }
+};
 
 const QString removeButton = QStringLiteral("removeServiceButton");
 const QString confirmation = QStringLiteral("removalConfirmation");
@@ -21,10 +65,38 @@ class WindowsTest : public QObject
 private:
     ScriptedManager manager_{statusOf(false, false)};
     std::unique_ptr<LoadedWindow> window_;
+    PageServer pages_;
+    OpenedUrls opened_;
 
     QString text(const QString &name) const { return window_->read(name, "text").toString(); }
     bool visible(const QString &name) const { return window_->read(name, "visible").toBool(); }
     bool enabled(const QString &name) const { return window_->read(name, "enabled").toBool(); }
+
+    QObject *pageView() const { return window_->find(QStringLiteral("dashboardView")); }
+    void runJavaScript(const QString &script) const
+    {
+        QMetaObject::invokeMethod(pageView(), "runJavaScript", Q_ARG(QString, script));
+    }
+    // Waits until the page at path has been requested once more and has finished loading.
+    bool pageLoaded(const QString &path, int requestsBefore) const
+    {
+        return QTest::qWaitFor(
+            [&] {
+                const QObject *view = window_->window()->findChild<QObject *>(QStringLiteral("dashboardView"));
+                return pages_.requests.value(path) > requestsBefore && view
+                    && view->property("url").toUrl() == pages_.url(path) && !view->property("loading").toBool()
+                    && view->property("title") == QLatin1String("home");
+            },
+            20000);
+    }
+    // A healthy service whose page is at path, shown in the page view.
+    bool showPage(const QString &path)
+    {
+        const int before = pages_.requests.value(path);
+        ServiceStatus status = statusOf(true, true, true, true);
+        status.url = pages_.url(path).toString();
+        return manager_.show(status) && pageLoaded(path, before);
+    }
 
     // The visible settings windows.
     QList<QQuickWindow *> settingsWindows() const
@@ -54,9 +126,7 @@ private:
 private slots:
     void initTestCase()
     {
-        window_ = std::make_unique<LoadedWindow>(QStringLiteral("/QuilloEdge/Main.qml"),
-                                                 QVariantMap{{QStringLiteral("controller"),
-                                                              QVariant::fromValue(&manager_.controller())}});
+        window_ = std::make_unique<LoadedWindow>(manager_.controller());
         QVERIFY2(window_->window(), qPrintable(window_->error()));
         QCOMPARE(window_->window()->title(), QStringLiteral("Quillo Edge"));
         QCOMPARE(window_->window()->minimumSize(), QSize(920, 620));
@@ -65,10 +135,13 @@ private slots:
         QTRY_VERIFY(manager_.runs(QStringLiteral("status")) >= 1);
         QVERIFY(manager_.waitUntilIdle());
         QTRY_VERIFY(!manager_.controller().isCheckingUpdates());
+        QVERIFY(pages_.isListening());
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), &opened_, "open");
     }
 
     void cleanupTestCase()
     {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
         window_.reset();
         QVERIFY(!manager_.controller().isPolling());
     }
@@ -187,6 +260,53 @@ private slots:
         window_->window()->requestActivate();
         QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
         QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
+    }
+
+    // The page loads once per address: polls and re-renders with the same address do not reload it.
+    void pageLoadsOnlyANewAddress()
+    {
+        QVERIFY(showPage(QStringLiteral("/")));
+        QMetaObject::invokeMethod(pageView(), "loadPage");
+        QTest::qWait(1000); // several polls read the same address
+        QCOMPARE(pages_.requests.value(QStringLiteral("/")), 1);
+        QVERIFY(showPage(QStringLiteral("/?port=6177")));
+        QCOMPARE(pages_.requests.value(QStringLiteral("/?port=6177")), 1);
+    }
+
+    // Links to the service stay in the view; other hosts, new windows and window.open go to the
+    // desktop, and no window opens.
+    void pageKeepsToTheLocalService()
+    {
+        QVERIFY(showPage(QStringLiteral("/links")));
+        const qsizetype windows = QGuiApplication::topLevelWindows().size();
+        opened_.urls.clear();
+        runJavaScript(QStringLiteral("document.getElementById('external').click()"));
+        QTRY_COMPARE(opened_.urls, QList<QUrl>({QUrl(QStringLiteral("http://quillo.invalid/elsewhere"))}));
+        runJavaScript(QStringLiteral("document.getElementById('blank').click()"));
+        runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened')"));
+        QTRY_COMPARE(opened_.urls.size(), 3);
+        QVERIFY(opened_.urls.contains(QUrl(QStringLiteral("http://quillo.invalid/blank"))));
+        QVERIFY(opened_.urls.contains(QUrl(QStringLiteral("http://quillo.invalid/opened"))));
+        QCOMPARE(pageView()->property("url").toUrl(), pages_.url(QStringLiteral("/links")));
+        QCOMPARE(QGuiApplication::topLevelWindows().size(), windows);
+
+        runJavaScript(QStringLiteral("document.getElementById('local').click()"));
+        QVERIFY(pageLoaded(QStringLiteral("/second"), 0));
+        QCOMPARE(opened_.urls.size(), 3);
+    }
+
+    void pageGetsNothingFromACancelledChooser()
+    {
+        QVERIFY(showPage(QStringLiteral("/chooser")));
+        QObject *chooser = window_->find(QStringLiteral("fileChooser"));
+        const QPointF input = qobject_cast<QQuickItem *>(pageView())->mapToScene(QPointF(150, 130));
+        QTest::mouseClick(window_->window(), Qt::LeftButton, Qt::NoModifier, input.toPoint());
+        QTRY_VERIFY(chooser->property("visible").toBool());
+        QCOMPARE(chooser->property("title").toString(), QStringLiteral("选择要打印的文件"));
+        QCOMPARE(chooser->property("acceptLabel").toString(), QStringLiteral("选择"));
+        QMetaObject::invokeMethod(chooser, "reject");
+        runJavaScript(QStringLiteral("document.title = document.getElementById('file').files.length + ',' + changes"));
+        QTRY_COMPARE(pageView()->property("title").toString(), QStringLiteral("0,0"));
     }
 
     // The settings shortcut and menu item open one window, from any window, and bring it back
