@@ -1,12 +1,9 @@
 #include "WindowTestSupport.h"
 
 #include "FakeBundle.h"
-#include "Fixtures.h"
 
 #include <QAccessible>
-#include <QJsonDocument>
 #include <QQuickItem>
-#include <QSaveFile>
 #include <QSet>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -16,59 +13,27 @@ Q_IMPORT_QML_PLUGIN(QuilloEdgeControllerPlugin)
 
 ScriptedManager::ScriptedManager(const ServiceStatus &initial)
 {
-    qputenv("QUILLO_MANAGER_INSTALLER", QFile::encodeName(fixturePath(QStringLiteral("installer-scripted.sh"))));
-    qputenv("QUILLO_FIXTURE_STATE", QFile::encodeName(folder_.path()));
-    setStatus(initial);
-    const QString bundle = folder_.filePath(QStringLiteral("Applications/Quillo Edge.app"));
+    scripts.setStatus(initial);
+    const QString bundle = scripts.filePath(QStringLiteral("Applications/Quillo Edge.app"));
     FakeBundle::write(bundle, FakeBundle::managerInfo(QStringLiteral("1.4.0"), 27));
     ServiceControllerSetup setup;
     setup.bundle = AppBundle(bundle);
     setup.managerManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
     setup.serverManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/server.json"));
-    setup.homeDirectory = folder_.path();
-    setup.cachesDirectory = folder_.filePath(QStringLiteral("caches"));
+    setup.homeDirectory = scripts.path();
+    setup.cachesDirectory = scripts.filePath(QStringLiteral("caches"));
     setup.quitApplication = [] {};
     setup.pollInterval = std::chrono::milliseconds(300);
     controller_ = std::make_unique<ServiceController>(std::move(setup));
 }
 
-ScriptedManager::~ScriptedManager()
-{
-    controller_.reset();
-    qunsetenv("QUILLO_MANAGER_INSTALLER");
-    qunsetenv("QUILLO_FIXTURE_STATE");
-}
-
-void ScriptedManager::setStatus(const ServiceStatus &status)
-{
-    set(QStringLiteral("status"), QStringLiteral("stdout"),
-        QJsonDocument(status.toJson()).toJson(QJsonDocument::Compact) + "\n");
-}
-
-// Replaced in one step: a script run by a poll at that moment reads the old or the new content.
-void ScriptedManager::set(const QString &command, const QString &kind, const QByteArray &content)
-{
-    const QString path = folder_.filePath(command + QLatin1Char('.') + kind);
-    QSaveFile file(path);
-    QVERIFY(content.isEmpty()
-                ? !QFile::exists(path) || QFile::remove(path)
-                : file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit());
-}
-
-int ScriptedManager::runs(const QString &command) const
-{
-    QFile file(folder_.filePath(QStringLiteral("calls")));
-    const QByteArray line = (u'\n' + command + QStringLiteral("\t--json\t\n")).toUtf8(); // each argument ends in a tab
-    return file.open(QIODevice::ReadOnly) ? int(('\n' + file.readAll()).count(line)) : 0;
-}
-
 bool ScriptedManager::show(const ServiceStatus &status)
 {
-    setStatus(status);
-    const int reads = runs(QStringLiteral("status"));
+    scripts.setStatus(status);
+    const int reads = scripts.callCount(QStringLiteral("status"));
     controller_->refresh(false);
     const bool shown = QTest::qWaitFor(
-        [&] { return runs(QStringLiteral("status")) > reads && controller_->status() == status; }, 10000);
+        [&] { return scripts.callCount(QStringLiteral("status")) > reads && controller_->status() == status; }, 10000);
     QTest::qWait(100); // the read's task ends once its script has exited
     return shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Scripts.h"
 #include "ServiceController.h"
 
 #include <QObject>
@@ -16,20 +17,16 @@ class ScriptedManager
 {
 public:
     explicit ScriptedManager(const ServiceStatus &initial);
-    ~ScriptedManager();
+    ~ScriptedManager() { controller_.reset(); }
 
     ServiceController &controller() { return *controller_; }
-    void setStatus(const ServiceStatus &status);
-    // <command>.stdout, .stderr, .sleep or .exit; empty content removes the file.
-    void set(const QString &command, const QString &kind, const QByteArray &content);
-    // How often the installer ran `<command> --json`, the only form the manager uses.
-    int runs(const QString &command) const;
     // Serves status and waits until a refresh has read it and windows bound to it show it.
     bool show(const ServiceStatus &status);
     bool waitUntilIdle() const;
 
+    const Scripts scripts;
+
 private:
-    QTemporaryDir folder_;
     std::unique_ptr<ServiceController> controller_;
 };
 

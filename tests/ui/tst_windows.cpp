@@ -121,7 +121,7 @@ private:
         QTest::keyClick(from, Qt::Key_Comma, Qt::ControlModifier);
         return QTest::qWaitFor([&] { return settings() && settings()->isExposed(); });
     }
-    int uninstalls() const { return manager_.runs(QStringLiteral("uninstall")); }
+    int uninstalls() const { return manager_.scripts.callCount(QStringLiteral("uninstall")); }
 
 private slots:
     void initTestCase()
@@ -132,7 +132,7 @@ private slots:
         QCOMPARE(window_->window()->minimumSize(), QSize(920, 620));
         // Showing the window starts the polling.
         QVERIFY(manager_.controller().isPolling());
-        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) >= 1);
+        QTRY_VERIFY(manager_.scripts.callCount(QStringLiteral("status")) >= 1);
         QVERIFY(manager_.waitUntilIdle());
         QTRY_VERIFY(!manager_.controller().isCheckingUpdates());
         QVERIFY(pages_.isListening());
@@ -209,9 +209,8 @@ private slots:
     void runsOneCommandAtATime()
     {
         QVERIFY(manager_.show(statusOf(true, true)));
-        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"),
-                     "3"); // outlasts the presses, also under sanitizers
-        const int startsBefore = manager_.runs(QStringLiteral("start"));
+        manager_.scripts.set(QStringLiteral("start.sleep"), "3"); // outlasts the presses, also under sanitizers
+        const int startsBefore = manager_.scripts.callCount(QStringLiteral("start"));
         for (int i = 0; i < 1000; ++i)
             window_->click(QStringLiteral("placeholderButton"));
         QTRY_VERIFY(manager_.controller().isBusy());
@@ -222,12 +221,12 @@ private slots:
         QVERIFY(!enabled(QStringLiteral("runButton")));
         QVERIFY(!enabled(QStringLiteral("toolbarRefresh")));
         QVERIFY(manager_.waitUntilIdle());
-        manager_.set(QStringLiteral("start"), QStringLiteral("sleep"), {});
-        QCOMPARE(manager_.runs(QStringLiteral("start")) - startsBefore, 1);
+        manager_.scripts.set(QStringLiteral("start.sleep"), {});
+        QCOMPARE(manager_.scripts.callCount(QStringLiteral("start")) - startsBefore, 1);
         QVERIFY(!visible(QStringLiteral("activityFooter")));
 
         window_->click(QStringLiteral("runButton"));
-        QTRY_COMPARE(manager_.runs(QStringLiteral("start")) - startsBefore, 2);
+        QTRY_COMPARE(manager_.scripts.callCount(QStringLiteral("start")) - startsBefore, 2);
         QVERIFY(manager_.waitUntilIdle());
     }
 
@@ -240,26 +239,26 @@ private slots:
         QCOMPARE(unreachableOrUnnamedControls(window_->window()->contentItem(), controls), QStringList());
         QVERIFY(controls >= 10);
 
-        int reads = manager_.runs(QStringLiteral("status"));
-        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), "3");
-        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), "状态读取失败\n");
+        int reads = manager_.scripts.callCount(QStringLiteral("status"));
+        manager_.scripts.set(QStringLiteral("status.exit"), "3");
+        manager_.scripts.set(QStringLiteral("status.stderr"), "状态读取失败\n");
         qobject_cast<QQuickItem *>(window_->find(QStringLiteral("toolbarRefresh")))
             ->forceActiveFocus(Qt::TabFocusReason);
         QTest::keyClick(window_->window(), Qt::Key_Return);
-        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
+        QTRY_VERIFY(manager_.scripts.callCount(QStringLiteral("status")) > reads);
         QTRY_VERIFY(visible(QStringLiteral("errorAlert")));
         QCOMPARE(text(QStringLiteral("errorText")), manager_.controller().errorMessage().value_or(QString()));
         QVERIFY(!text(QStringLiteral("errorText")).isEmpty());
-        manager_.set(QStringLiteral("status"), QStringLiteral("exit"), {});
-        manager_.set(QStringLiteral("status"), QStringLiteral("stderr"), {});
+        manager_.scripts.set(QStringLiteral("status.exit"), {});
+        manager_.scripts.set(QStringLiteral("status.stderr"), {});
         window_->click(QStringLiteral("errorOkButton"));
         QTRY_VERIFY(!visible(QStringLiteral("errorAlert")));
         QCOMPARE(manager_.controller().errorMessage(), std::nullopt);
 
-        reads = manager_.runs(QStringLiteral("status"));
+        reads = manager_.scripts.callCount(QStringLiteral("status"));
         window_->window()->requestActivate();
         QTest::keyClick(window_->window(), Qt::Key_R, Qt::ControlModifier);
-        QTRY_VERIFY(manager_.runs(QStringLiteral("status")) > reads);
+        QTRY_VERIFY(manager_.scripts.callCount(QStringLiteral("status")) > reads);
     }
 
     // The page loads once per address: polls and re-renders with the same address do not reload it.
@@ -380,16 +379,16 @@ private slots:
         const int before = uninstalls();
         clickItem(item(removeButton));
         QTRY_VERIFY(confirmationShows());
-        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), "1");
+        manager_.scripts.set(QStringLiteral("uninstall.sleep"), "1");
         QObject *remove = item(QStringLiteral("confirmRemovalButton"));
         QMetaObject::invokeMethod(remove, "clicked");
         QMetaObject::invokeMethod(remove, "clicked");
         QVERIFY(manager_.controller().isBusy());
         QVERIFY(!confirmationShows());
         QVERIFY(!read(removeButton, "enabled").toBool());
-        manager_.setStatus(statusOf(false, false));
+        manager_.scripts.setStatus(statusOf(false, false));
         QVERIFY(manager_.waitUntilIdle());
-        manager_.set(QStringLiteral("uninstall"), QStringLiteral("sleep"), {});
+        manager_.scripts.set(QStringLiteral("uninstall.sleep"), {});
         QCOMPARE(uninstalls() - before, 1);
         QCOMPARE(read(QStringLiteral("settingsVersionRow"), "value").toString(), QStringLiteral("未安装"));
         for (const QString control :
@@ -411,15 +410,15 @@ private slots:
         QFETCH(bool, autoStart);
         QFETCH(QString, command);
         QVERIFY(manager_.show(statusOf(true, true, false, false, autoStart)));
-        const int before = manager_.runs(command);
-        manager_.set(command, QStringLiteral("sleep"), "0.5");
+        const int before = manager_.scripts.callCount(command);
+        manager_.scripts.set(command + QStringLiteral(".sleep"), "0.5");
         clickItem(item(QStringLiteral("settingsAutoStartSwitch")));
         QVERIFY(manager_.controller().isBusy());
         QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
         QVERIFY(!read(QStringLiteral("settingsAutoStartSwitch"), "enabled").toBool());
         QVERIFY(manager_.waitUntilIdle());
-        manager_.set(command, QStringLiteral("sleep"), {});
-        QCOMPARE(manager_.runs(command) - before, 1);
+        manager_.scripts.set(command + QStringLiteral(".sleep"), {});
+        QCOMPARE(manager_.scripts.callCount(command) - before, 1);
         QCOMPARE(read(QStringLiteral("settingsAutoStartSwitch"), "checked").toBool(), autoStart);
     }
 };
