@@ -71,12 +71,13 @@ void BundleSwap::removeUpdateCopyQuietly()
 
 void BundleSwap::restorePrevious()
 {
-    if (FileSystem::exists(target_) && exchangeBack())
+    // A failed exchange leaves everything where it was.
+    const bool setAside = FileSystem::exists(target_);
+    if (setAside && exchangeBack())
         return;
     // The failed bundle goes aside under whichever hidden name the previous one does not hold,
     // and is removed from there once the previous bundle is back.
     const QString aside = previous_ == updateCopy_ ? backup_ : updateCopy_;
-    const bool setAside = FileSystem::exists(target_);
     if (setAside)
         move(target_, aside);
     try {
@@ -127,23 +128,26 @@ bool BundleSwap::exchangeBack()
     return true;
 }
 
-void BundleSwap::move(const QString &from, const QString &to)
+void BundleSwap::announce(SwapStep step, const QString &path) const
 {
     if (beforeStep_)
-        beforeStep_(SwapStep::rename, from);
+        beforeStep_(step, path);
+}
+
+void BundleSwap::move(const QString &from, const QString &to)
+{
+    announce(SwapStep::rename, from);
     FileSystem::moveItem(from, to);
 }
 
 void BundleSwap::remove(const QString &path)
 {
-    if (beforeStep_)
-        beforeStep_(SwapStep::remove, path);
+    announce(SwapStep::remove, path);
     FileSystem::removeItem(path);
 }
 
 void BundleSwap::removeQuietly(const QString &path)
 {
-    if (beforeStep_)
-        beforeStep_(SwapStep::remove, path);
+    announce(SwapStep::remove, path);
     FileSystem::removeItemQuietly(path);
 }

@@ -34,6 +34,8 @@ public:
 private:
     bool exchangeWithTarget(const QString &other);
     bool exchangeBack();
+    // Tells the step hook what is about to happen; a test stops the run there.
+    void announce(SwapStep step, const QString &path) const;
     void move(const QString &from, const QString &to);
     void remove(const QString &path);
     void removeQuietly(const QString &path);
