@@ -2,6 +2,7 @@
 
 #include "ManagementPage.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
@@ -110,10 +111,10 @@ QString EdgeServer::bind()
     return QStringLiteral("无法在 127.0.0.1:%1 上监听：%2").arg(port_).arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
-void EdgeServer::serve()
+bool EdgeServer::serve()
 {
     logLine(QStringLiteral("打印服务已在 http://127.0.0.1:%1 上运行，版本 %2").arg(port_).arg(version_));
-    server_->listen_after_bind();
+    return server_->listen_after_bind();
 }
 
 bool EdgeServer::isOwnAuthority(const std::string &hostAndPort) const
@@ -182,7 +183,7 @@ void EdgeServer::health(httplib::Response &response) const
     const QByteArray body = QJsonDocument(QJsonObject{{"status", "ok"},
                                                       {"service", "quillo-edge-server"},
                                                       {"version", version_},
-                                                      {"pid", qint64(::getpid())}})
+                                                      {"pid", QCoreApplication::applicationPid()}})
                                 .toJson(QJsonDocument::Compact);
     response.set_content(body.constData(), size_t(body.size()), "application/json");
 }

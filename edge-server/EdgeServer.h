@@ -23,8 +23,8 @@ public:
 
     // Takes the port on 127.0.0.1. A Chinese message on failure, empty on success.
     QString bind();
-    // Answers requests until the process ends.
-    void serve();
+    // Answers requests until the process ends; false when listening failed.
+    bool serve();
 
 private:
     bool isOwnAuthority(const std::string &hostAndPort) const;

@@ -211,7 +211,8 @@ start_service() {
     rotate_log
     log_start=$( { wc -c <"$log_file"; } 2>/dev/null || echo 0)
 
-    version=$(head -n 1 "$version_file" 2>/dev/null)
+    read_first_line "$version_file"
+    version=$line
     # Its own session: the service outlives the caller and never holds its pipes.
     launcher='nohup'
     command -v setsid >/dev/null 2>&1 && launcher=setsid
@@ -573,7 +574,8 @@ cmd_upgrade() {
     [ -f "$managed_mark" ] || fail 1 "现有的打印服务尚未被接管，请先安装以接管后再升级"
     acquire_lock
     emit preparing 10 "正在准备升级到 $requested_version…"
-    old_version=$(head -n 1 "$version_file" 2>/dev/null)
+    read_first_line "$version_file"
+    old_version=$line
     service_running && upgrade_was_running=1
     printf '%s\n' "$requested_version" >"$version_file.new" && mv -f "$version_file.new" "$version_file" ||
         fail 1 "无法写入版本信息：$version_file"

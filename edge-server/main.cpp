@@ -108,6 +108,5 @@ int main(int argc, char *argv[])
         printLine(stderr, error);
         return 1;
     }
-    server.serve();
-    return 0;
+    return server.serve() ? 0 : 1;
 }
