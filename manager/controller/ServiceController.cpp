@@ -225,9 +225,7 @@ QString ServiceController::homeDirectory() const
 QUrl ServiceController::dashboardUrl() const
 {
     const QUrl url(status_.url, QUrl::StrictMode);
-    if (status_.url.isEmpty() || !url.isValid())
-        return {};
-    return url;
+    return url.isValid() ? url : QUrl();
 }
 
 void ServiceController::openDashboardInBrowser()
