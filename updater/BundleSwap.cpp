@@ -22,6 +22,11 @@ bool isHiddenBundleName(const QString &name)
     return pattern.match(name).hasMatch();
 }
 
+QString newUuid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
 } // namespace
 
 BundleSwap::BundleSwap(QString target, bool atomicExchange, SwapStepHook beforeStep)
@@ -29,10 +34,14 @@ BundleSwap::BundleSwap(QString target, bool atomicExchange, SwapStepHook beforeS
     , atomicExchange_(atomicExchange)
     , beforeStep_(std::move(beforeStep))
 {
-    const QString folder = QFileInfo(target_).path() + u'/';
-    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    updateCopy_ = folder + updatePrefix + uuid + suffix;
-    backup_ = folder + backupPrefix + uuid + suffix;
+    const QString uuid = newUuid();
+    updateCopy_ = hiddenName(updatePrefix, uuid);
+    backup_ = hiddenName(backupPrefix, uuid);
+}
+
+QString BundleSwap::hiddenName(const QString &prefix, const QString &uuid) const
+{
+    return QFileInfo(target_).path() + u'/' + prefix + uuid + suffix;
 }
 
 const QString &BundleSwap::updateCopy() const
@@ -75,9 +84,9 @@ void BundleSwap::restorePrevious()
     const bool setAside = FileSystem::exists(target_);
     if (setAside && exchangeBack())
         return;
-    // The failed bundle goes aside under whichever hidden name the previous one does not hold,
-    // and is removed from there once the previous bundle is back.
-    const QString aside = previous_ == updateCopy_ ? backup_ : updateCopy_;
+    // The failed bundle goes aside under a hidden name of its own, free even when a quiet removal
+    // left something behind, and is removed from there once the previous bundle is back.
+    const QString aside = hiddenName(updatePrefix, newUuid());
     if (setAside)
         move(target_, aside);
     try {

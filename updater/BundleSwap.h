@@ -32,6 +32,8 @@ public:
     void removeEarlierLeftovers();
 
 private:
+    // A hidden name beside the target that a later run recognises as a leftover.
+    QString hiddenName(const QString &prefix, const QString &uuid) const;
     bool exchangeWithTarget(const QString &other);
     bool exchangeBack();
     // Tells the step hook what is about to happen; a test stops the run there.
