@@ -127,8 +127,9 @@ bool EdgeServer::isOwnAuthority(const std::string &hostAndPort) const
 bool EdgeServer::isOwnPage(const std::string &url) const
 {
     const QUrl parsed(QString::fromStdString(url), QUrl::StrictMode);
-    return parsed.isValid() && parsed.scheme() == u"http"
-        && isOwnAuthority(QStringLiteral("%1:%2").arg(parsed.host()).arg(parsed.port()).toStdString());
+    // QUrl keeps the host in lower case.
+    return parsed.isValid() && parsed.scheme() == u"http" && parsed.port() == port_
+        && (parsed.host() == u"127.0.0.1" || parsed.host() == u"localhost");
 }
 
 // Runs before any body is read. True when the request was refused.

@@ -134,7 +134,7 @@ resolve_locations() {
 # ---------------------------------------------------------------------------------------------
 # Processes
 
-# The service has a pid file; a pid alone could since belong to another program.
+# The service has a pid file; a pid alone could since belong to another program. Sets "pid".
 read_pid() {
     [ -f "$pid_file" ] || return 1
     read_first_line "$pid_file" || return 1
@@ -142,7 +142,6 @@ read_pid() {
     case $pid in
         '' | *[!0-9]*) return 1 ;;
     esac
-    printf '%s' "$pid"
 }
 
 # A zombie still answers kill -0, so /proc decides where it exists.
@@ -167,7 +166,8 @@ process_is_service() {
 }
 
 service_running() {
-    service_pid=$(read_pid) || return 1
+    read_pid || return 1
+    service_pid=$pid
     process_is_service "$service_pid"
 }
 
