@@ -82,7 +82,9 @@ EdgeServer::EdgeServer(quint16 port, QString dataDir, QString version)
     server.Get("/health", [this](const httplib::Request &, httplib::Response &response) { health(response); });
     server.Post("/upload", [this](const httplib::Request &request, httplib::Response &response,
                                   const httplib::ContentReader &reader) { upload(request, response, reader); });
-    server.Get("/upload", [](const httplib::Request &, httplib::Response &response) { methodNotAllowed(response, "POST"); });
+    server.Get("/upload", [](const httplib::Request &, httplib::Response &response) {
+        methodNotAllowed(response, "POST");
+    });
     for (const char *path : {"/", "/health"}) {
         server.Post(path, [](const httplib::Request &, httplib::Response &response) {
             methodNotAllowed(response, "GET, HEAD");
