@@ -1,13 +1,12 @@
 #include "EdgeServer.h"
 
+#include "GuardedServer.h"
 #include "ManagementPage.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QUrl>
-
-#include <httplib.h>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -16,11 +15,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace {
 
-// Each worker may hold one whole upload in memory; the workers bound how many at once.
-constexpr size_t workerCount = 8;
+// Each connection may hold one upload in memory; their cap bounds how many at once.
 constexpr size_t maxBodyBytes = 32 * 1024 * 1024;
 
 void logLine(const QString &line)
@@ -68,10 +67,9 @@ int bindErrno(quint16 port)
 
 EdgeServer::EdgeServer(quint16 port, QString dataDir, QString version)
     : port_(port), version_(std::move(version)), store_(std::move(dataDir)),
-      server_(std::make_unique<httplib::Server>())
+      server_(std::make_unique<GuardedServer>())
 {
-    httplib::Server &server = *server_;
-    server.new_task_queue = [] { return new httplib::ThreadPool(workerCount); };
+    GuardedServer &server = *server_;
     server.set_socket_options(reuseAddressOnly);
     server.set_payload_max_length(maxBodyBytes);
     server.set_default_headers({{"Cache-Control", "no-store"}, {"X-Content-Type-Options", "nosniff"}});
@@ -82,16 +80,18 @@ EdgeServer::EdgeServer(quint16 port, QString dataDir, QString version)
     });
     server.Get("/", [this](const httplib::Request &request, httplib::Response &response) { page(request, response); });
     server.Get("/health", [this](const httplib::Request &, httplib::Response &response) { health(response); });
-    server.Post("/upload",
-                [this](const httplib::Request &request, httplib::Response &response) { upload(request, response); });
-    server.Get("/upload", [](const httplib::Request &, httplib::Response &response) { methodNotAllowed(response, "POST"); });
+    server.Post("/upload", [this](const httplib::Request &request, httplib::Response &response,
+                                  const httplib::ContentReader &reader) { upload(request, response, reader); });
+    server.Get("/upload", [](const httplib::Request &, httplib::Response &response) {
+        methodNotAllowed(response, "POST");
+    });
     for (const char *path : {"/", "/health"}) {
         server.Post(path, [](const httplib::Request &, httplib::Response &response) {
             methodNotAllowed(response, "GET, HEAD");
         });
     }
     // Answers the library makes itself (404, 413, 400 …) get a short Chinese text too.
-    server.set_error_handler([](const httplib::Request &, httplib::Response &response) {
+    server.setRefusalHandler([](const httplib::Request &, httplib::Response &response) {
         if (!response.body.empty())
             return;
         answerText(response, response.status,
@@ -114,7 +114,7 @@ QString EdgeServer::bind()
 bool EdgeServer::serve()
 {
     logLine(QStringLiteral("打印服务已在 http://127.0.0.1:%1 上运行，版本 %2").arg(port_).arg(version_));
-    return server_->listen_after_bind();
+    return server_->serveConnections();
 }
 
 bool EdgeServer::isOwnAuthority(const std::string &hostAndPort) const
@@ -140,23 +140,26 @@ bool EdgeServer::refuseEarly(const httplib::Request &request, httplib::Response 
         answerText(response, 421, QStringLiteral("请通过 http://127.0.0.1:%1 访问打印服务").arg(port_));
         return true;
     }
-    // A body must state its length, which bounds what a worker holds: the library would read a
-    // chunked body of any size.
+    // A body must state its length, which bounds what a connection holds: the library would read
+    // a chunked body of any size.
     const bool reads = request.method == "GET" || request.method == "HEAD";
     if (request.has_header("Transfer-Encoding") || (!reads && !request.has_header("Content-Length"))) {
         answerText(response, 411, QStringLiteral("请求需要 Content-Length"));
-        response.set_header("Connection", "close");
+        return true;
+    }
+    // The library reads no body of a GET: it would be taken for the next request.
+    if (reads && request.get_header_value<uint64_t>("Content-Length") > 0) {
+        answerText(response, 400, QStringLiteral("请求无效"));
         return true;
     }
     if (request.get_header_value<uint64_t>("Content-Length") > maxBodyBytes) {
         answerText(response, 413, QStringLiteral("上传的文件过大"));
-        response.set_header("Connection", "close");
         return true;
     }
-    // A form on any other site could post here too; browsers say where a post comes from, in
-    // Origin, or at least in Referer.
+    // A form on any other site could post here too. Browsers say where a post comes from, in
+    // Origin, or at least in Referer; a post that says neither is not from this page.
     const char *from = request.has_header("Origin") ? "Origin" : "Referer";
-    if (!reads && request.has_header(from) && !isOwnPage(request.get_header_value(from))) {
+    if (!reads && !isOwnPage(request.get_header_value(from))) {
         answerText(response, 403, QStringLiteral("拒绝来自其他网站的上传"));
         return true;
     }
@@ -176,7 +179,7 @@ void EdgeServer::page(const httplib::Request &request, httplib::Response &respon
     const QByteArray html = model.html();
     response.set_content(html.constData(), size_t(html.size()), "text/html; charset=utf-8");
     response.set_header("Content-Security-Policy",
-                        "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'");
+                        "default-src 'none'; style-src 'unsafe-inline'; form-action 'self'; frame-ancestors 'none'");
 }
 
 void EdgeServer::health(httplib::Response &response) const
@@ -189,35 +192,51 @@ void EdgeServer::health(httplib::Response &response) const
     response.set_content(body.constData(), size_t(body.size()), "application/json");
 }
 
-void EdgeServer::upload(const httplib::Request &request, httplib::Response &response) const
+void EdgeServer::upload(const httplib::Request &request, httplib::Response &response,
+                        const httplib::ContentReader &reader) const
 {
     if (!request.is_multipart_form_data()) {
         answerText(response, 415, QStringLiteral("上传需要 multipart/form-data 格式"));
         return;
     }
-    // The page's form sends the file as the field "file".
-    if (!request.has_file("file")) {
+    // The page's form sends the file as the field "file". It is kept once, as it arrives; the
+    // other fields are passed over.
+    std::optional<QByteArray> clientName;
+    QByteArray content;
+    bool inFile = false;
+    const bool complete = reader(
+        [&](const httplib::MultipartFormData &part) {
+            inFile = part.name == "file" && !clientName;
+            if (inFile)
+                clientName = QByteArray::fromStdString(part.filename);
+            return true;
+        },
+        [&](const char *data, size_t size) {
+            if (inFile)
+                content.append(data, qsizetype(size));
+            return true;
+        });
+    if (!complete || !clientName) {
         answerText(response, 400, QStringLiteral("请求中没有可读取的文件"));
         return;
     }
-    const httplib::MultipartFormData file = request.get_file_value("file");
-    if (file.filename.empty()) {
+    if (clientName->isEmpty()) {
         answerText(response, 400, QStringLiteral("请选择要上传的文件"));
         return;
     }
-    const auto name = UploadStore::plainFileName(QByteArray::fromStdString(file.filename));
+    const auto name = UploadStore::plainFileName(*clientName);
     if (!name) {
         answerText(response, 400, QStringLiteral("文件名无效：文件名不能包含路径、控制字符或“..”"));
         return;
     }
 
-    const UploadStore::Saved saved = store_.save(*name, QByteArray::fromStdString(file.content));
+    const UploadStore::Saved saved = store_.save(*name, content);
     if (!saved.ok) {
         logLine(QStringLiteral("保存上传的文件失败：%1").arg(saved.error));
         answerText(response, 500, QStringLiteral("保存文件失败：%1").arg(saved.error));
         return;
     }
-    logLine(QStringLiteral("已保存上传的文件：%1（%2 字节）").arg(saved.fileName).arg(file.content.size()));
+    logLine(QStringLiteral("已保存上传的文件：%1（%2 字节）").arg(saved.fileName).arg(content.size()));
     answerText(response, 303, QStringLiteral("已上传：%1").arg(saved.fileName));
     response.set_header("Location", ("/?uploaded=" + QUrl::toPercentEncoding(saved.fileName)).toStdString());
 }

@@ -7,14 +7,16 @@
 #include <memory>
 #include <string>
 
+class GuardedServer;
+
 namespace httplib {
-class Server;
+class ContentReader;
 struct Request;
 struct Response;
 } // namespace httplib
 
 // The stand-in print service: a management page with an upload form, and a health endpoint,
-// on the loopback address only. Requests are read and answered by cpp-httplib on its workers.
+// on the loopback address only. Requests are read and answered by cpp-httplib.
 class EdgeServer
 {
 public:
@@ -32,10 +34,11 @@ private:
     bool refuseEarly(const httplib::Request &request, httplib::Response &response) const;
     void page(const httplib::Request &request, httplib::Response &response) const;
     void health(httplib::Response &response) const;
-    void upload(const httplib::Request &request, httplib::Response &response) const;
+    void upload(const httplib::Request &request, httplib::Response &response,
+                const httplib::ContentReader &reader) const;
 
     quint16 port_;
     QString version_;
     UploadStore store_;
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<GuardedServer> server_;
 };

@@ -20,16 +20,23 @@ std::optional<QString> UploadStore::plainFileName(const QByteArray &clientName)
         return std::nullopt;
     if (name == u"." || name == u".." || name.contains(u'/') || name.contains(u'\\'))
         return std::nullopt;
-    for (const QChar c : name) {
-        if (c.category() == QChar::Other_Control)
+    // Format characters such as U+202E reorder what is shown: "a\u202Etxt.exe" reads as "aexe.txt".
+    for (const char32_t c : name.toUcs4()) {
+        if (QChar::category(c) == QChar::Other_Control || QChar::category(c) == QChar::Other_Format)
             return std::nullopt;
     }
     return name;
 }
 
+bool UploadStore::makePrivateFolder(const QString &path)
+{
+    return QDir().mkpath(path)
+        && QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 UploadStore::Saved UploadStore::save(const QString &fileName, const QByteArray &content) const
 {
-    if (!QDir().mkpath(dataDir_))
+    if (!makePrivateFolder(dataDir_))
         return {false, {}, QStringLiteral("无法创建数据文件夹")};
 
     const qsizetype dot = fileName.lastIndexOf(u'.');
@@ -44,7 +51,7 @@ UploadStore::Saved UploadStore::save(const QString &fileName, const QByteArray &
             break;
         QFile file(QDir(dataDir_).filePath(candidate));
         // NewOnly is O_EXCL: it also refuses to follow a symbolic link planted under the name.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
             if (QFileInfo(file.fileName()).exists() || QFileInfo(file.fileName()).isSymLink())
                 continue;
             return {false, {}, file.errorString()};

@@ -14,8 +14,12 @@ public:
 
     const QString &dataDir() const { return dataDir_; }
 
+    // Print jobs are private: the folder is the user's alone (0700), and so is each file (0600).
+    static bool makePrivateFolder(const QString &path);
+
     // The name as a file name of its own, or nothing when it is not valid UTF-8, is empty, "."
-    // or "..", holds a path separator or a control character, or is too long for a file system.
+    // or "..", holds a path separator, a control or format character, or is too long for a file
+    // system.
     static std::optional<QString> plainFileName(const QByteArray &clientName);
 
     struct Saved

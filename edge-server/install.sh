@@ -207,7 +207,8 @@ start_service() {
         mkdir -p "$data_dir" || { error_message="无法创建数据文件夹：$data_dir"; return 1; }
         created_data_dir=1
     fi
-    mkdir -p "$log_dir" || { error_message="无法创建日志文件夹：$log_dir"; return 1; }
+    # The log names every upload, which is as private as the upload itself.
+    mkdir -p "$log_dir" && chmod 700 "$log_dir" || { error_message="无法创建日志文件夹：$log_dir"; return 1; }
     rotate_log
     log_start=$( { wc -c <"$log_file"; } 2>/dev/null || echo 0)
 

@@ -3,6 +3,7 @@
 // Reports the version it was built as: quillo-edge-server --print-version
 #include "EdgeServer.h"
 #include "HealthCheck.h"
+#include "UploadStore.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -98,7 +99,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QString folder = QDir(parser.value(dataDir)).absolutePath();
-    if (!QDir().mkpath(folder)) {
+    if (!UploadStore::makePrivateFolder(folder)) {
         printLine(stderr, QStringLiteral("无法创建数据文件夹：%1").arg(folder));
         return 1;
     }

@@ -5,11 +5,14 @@
 #include "UserFacingError.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -19,6 +22,7 @@ const QStringList install{"install", "--binary", serverPath, "--autostart", "--j
 const QByteArray uploaded("first\r\n--not-the-boundary\r\n\0\xff end", 33);
 
 const QByteArray host = "Host: 127.0.0.1:{port}\r\n";
+const QByteArray fromHere = "Origin: http://127.0.0.1:{port}\r\n";
 
 // A request as it goes on the wire; the service closes the connection after answering it.
 QByteArray request(const QByteArray &line, const QByteArray &headers = host, const QByteArray &body = {})
@@ -26,14 +30,14 @@ QByteArray request(const QByteArray &line, const QByteArray &headers = host, con
     return line + " HTTP/1.1\r\n" + headers + "Connection: close\r\n\r\n" + body;
 }
 
-QByteArray upload(const QByteArray &fileName, const QByteArray &extraHeaders = {})
+QByteArray upload(const QByteArray &fileName, const QByteArray &from = fromHere)
 {
     const QByteArray body
         = "--b\r\nContent-Disposition: form-data; name=\"note\"\r\n\r\nhi\r\n--b\r\nContent-Disposition: form-data; "
           "name=\"file\"; filename=\""
         + fileName + "\"\r\n\r\n" + uploaded + "\r\n--b--\r\n";
     return request("POST /upload", host + "Content-Type: multipart/form-data; boundary=b\r\nContent-Length: "
-                   + QByteArray::number(body.size()) + "\r\n" + extraHeaders, body);
+                   + QByteArray::number(body.size()) + "\r\n" + from, body);
 }
 
 // The whole answer; empty when nothing listens there.
@@ -62,6 +66,20 @@ bool writeFile(const QString &path, const QByteArray &content)
 QStringList entries(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// The request kept alive, then a complete upload at byte 4096, where a reader of 4 KiB blocks would
+// begin the next request.
+QByteArray withHiddenUpload(QByteArray request, quint16 port)
+{
+    request.replace("Connection: close\r\n", "").replace("{port}", QByteArray::number(port));
+    return request.leftJustified(4096, ' ') + upload("hidden.txt");
+}
+
+int mode(const QString &path)
+{
+    struct stat status = {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? int(status.st_mode & 07777) : -1;
 }
 
 } // namespace
@@ -116,6 +134,7 @@ private slots:
         qputenv("QUILLO_EDGE_SERVER_HOME", home_.toUtf8());
         qputenv("QUILLO_EDGE_SERVER_PORT", QByteArray::number(port_));
         qputenv("HOME", path("home").toUtf8());
+        ::umask(0); // uploads stay private whatever the umask
     }
 
     void cleanup()
@@ -153,7 +172,8 @@ private slots:
                  QStringLiteral(QUILLO_TEST_SERVER_VERSION " http://127.0.0.1:%1").arg(port_));
         const QByteArray page = answer(port_, request("GET /"));
         for (const char *part :
-             {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev"})
+             {"Content-Type: text/html; charset=utf-8", "上传打印文件", "action=\"/upload\"", "https://quillo.dev",
+              "frame-ancestors 'none'"})
             QVERIFY2(page.contains(part), part);
 
         QVERIFY(run({"stop", "--json"}).first && !status().running && !status().healthy && healthStatus() == 0);
@@ -185,17 +205,22 @@ private slots:
         // A body is bounded by its stated length, and refused before it arrives.
         QTest::newRow("huge body") << request("POST /upload", host + "Content-Length: 999999999999\r\n") << 413;
         QTest::newRow("chunked") << request("POST /upload", host + "Transfer-Encoding: chunked\r\n") << 411;
-        QTest::newRow("not a form") << request("POST /upload", host + "Content-Length: 2\r\n", "hi") << 415;
+        QTest::newRow("body on a get") << request("GET /", host + "Content-Length: 5\r\n") << 400;
+        const QByteArray longHeader = "X: " + QByteArray(8000, 'x') + "\r\n";
+        QTest::newRow("endless headers") << request("GET /", host + longHeader.repeated(9)) << 400;
+        QTest::newRow("not a form") << request("POST /upload", host + "Content-Length: 2\r\n" + fromHere, "hi") << 415;
         QTest::newRow("form of another site") << upload("a.txt", "Origin: http://evil.example\r\n") << 403;
         QTest::newRow("form of another port") << upload("a.txt", "Origin: http://127.0.0.1:1\r\n") << 403;
         QTest::newRow("link from another site") << upload("a.txt", "Referer: http://evil.example/x\r\n") << 403;
-        QTest::newRow("form of this page") << upload("a.txt", "Origin: http://127.0.0.1:{port}\r\n") << 303;
+        QTest::newRow("form of nowhere") << upload("a.txt", "") << 403;
+        QTest::newRow("form of this page") << upload("a.txt") << 303;
         QTest::newRow("link from this page") << upload("a.txt", "Referer: http://localhost:{port}/\r\n") << 303;
         QTest::newRow("parent folder") << upload("../a.txt") << 400;
         QTest::newRow("windows path") << upload("..\\\\a.txt") << 400;
         QTest::newRow("dot dot") << upload("..") << 400;
         QTest::newRow("no file chosen") << upload("") << 400;
         QTest::newRow("not utf-8") << upload("\xff\xfe.txt") << 400;
+        QTest::newRow("right-to-left override") << upload("a\xe2\x80\xaetxt.exe") << 400;
     }
 
     void answersRequests()
@@ -205,13 +230,44 @@ private slots:
         QVERIFY(writeFile(path("direct/data/a.txt"), "older"));
         const auto server = runDirectly(path("direct/data"));
         QVERIFY(server);
-        QCOMPARE(answer(port_, request).mid(9, 3).toInt(), status);
+        // After a refusal nothing more is read: neither the rest of it, nor a request hidden there.
+        const QByteArray reply = answer(port_, status < 400 ? request : withHiddenUpload(request, port_));
+        QCOMPARE(reply.mid(9, 3).toInt() * 10 + reply.count("HTTP/1.1 "), status * 10 + 1);
         QCOMPARE(answer(port_, request, "127.0.0.2"), QByteArray()); // listens on 127.0.0.1 only
         // Still serving; an upload never replaces a file and lands in the data folder only.
         QVERIFY(answer(port_, ::request("GET /")).contains(status == 303 ? "a (2).txt" : "a.txt"));
         QCOMPARE(readFile(path("direct/data/a (2).txt")), status == 303 ? uploaded : "<missing>");
         QCOMPARE(entries(path("direct")), QStringList{"data"});
         QCOMPARE(entries(path("direct/data")).size(), status == 303 ? 2 : 1);
+        QCOMPARE(std::pair(mode(path("direct/data")), mode(path("direct/data/a (2).txt"))),
+                 std::pair(0700, status == 303 ? 0600 : -1));
+    }
+
+    void slowClientsNeitherStallNorStay()
+    {
+        const auto server = runDirectly(path("data"));
+        QVERIFY(server);
+        // Half trickle in their headers, half their body: a line every 2 s.
+        const QByteArray slowBody = upload("slow").replace("{port}", QByteArray::number(port_)).chopped(30);
+        QTcpSocket clients[16];
+        for (int i = 0; i < 16; ++i) {
+            clients[i].connectToHost(QHostAddress::LocalHost, port_);
+            clients[i].write(i % 2 ? "GET / HTTP/1.1\r\n" : slowBody);
+            QVERIFY(clients[i].waitForBytesWritten(1000));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(healthStatus(), 200);
+        QVERIFY(clock.elapsed() < 1000);
+        const auto allClosed = [&] {
+            return std::all_of(std::begin(clients), std::end(clients),
+                               [](QTcpSocket &client) { return client.state() == QAbstractSocket::UnconnectedState; });
+        };
+        for (int round = 0; round < 3 && !QTest::qWaitFor(allClosed, 2000); ++round) {
+            for (QTcpSocket &client : clients)
+                client.write("X: y\r\n");
+        }
+        QVERIFY(allClosed());
     }
 };
 
