@@ -33,7 +33,6 @@ const QByteArray page = R"(<!doctype html><html><head><meta charset="utf-8"><tit
 <a href="/second" style="top:0">local</a>
 <a href="http://quillo.invalid/elsewhere" style="top:20px">elsewhere</a>
 <a id="blank" target="_blank" href="http://quillo.invalid/blank" style="top:40px">new window</a>
-<a href="quillo-helper://run" style="top:60px">program</a>
 <iframe src="http://quillo.invalid/frame" style="position:absolute; top:200px"></iframe>
 <input id="file" type="file" style="position:absolute; left:0; top:100px; width:300px; height:60px">
 <script>
@@ -41,7 +40,7 @@ const QByteArray page = R"(<!doctype html><html><head><meta charset="utf-8"><tit
   document.getElementById('file').addEventListener('change', () => changes++);
 </script></body></html>)";
 
-enum class Link { local, external, newWindow, program };
+enum class Link { local, external, newWindow };
 
 // Serves the page for every path but /download/…, a file to save, and counts the requests per path.
 class PageServer : public QTcpServer
@@ -272,13 +271,11 @@ private slots:
         QTRY_VERIFY(!controller().isCheckingUpdates());
         QVERIFY(pages_.isListening());
         QDesktopServices::setUrlHandler(QStringLiteral("http"), &opened_, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("quillo-helper"), &opened_, "open");
     }
 
     void cleanupTestCase()
     {
         QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("quillo-helper"));
         engine_.reset();
         QVERIFY(!controller().isPolling());
     }
@@ -401,8 +398,8 @@ private slots:
     }
 
     // Only the page's own origin shows in the view. Only the user's click on a link, or for a new
-    // window, reaches the desktop, with a web address: scripts, frames of other sites and other
-    // schemes are dropped, and no window opens.
+    // window, reaches the desktop: scripts and frames of other sites are dropped, and no window
+    // opens.
     void pageKeepsToItsOrigin()
     {
         QVERIFY(showPage(QStringLiteral("/links")));
@@ -411,7 +408,6 @@ private slots:
         runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened'); location = 'http://quillo.invalid/'; "
                                      "document.getElementById('blank').click(); document.title = 'scripted'"));
         QTRY_COMPARE(pageTitle(), QStringLiteral("scripted"));
-        clickPage(Link::program);
         clickPage(Link::external);
         clickPage(Link::newWindow);
         QTRY_COMPARE(opened_.urls.size(), 2);
