@@ -1,7 +1,7 @@
 #include "DashboardCoordinator.h"
 
 #include <QDesktopServices>
-#include <QKeyEvent>
+#include <QPointerEvent>
 #include <QQuickItem>
 #include <QQuickWindow>
 

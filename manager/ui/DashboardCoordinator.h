@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QStringList>
 #include <QUrl>
 #include <QtQml/qqmlregistration.h>
@@ -41,7 +42,7 @@ private:
     std::optional<QUrl> requestedUrl_;
     NavigationPolicy policy_;
     QPointer<QQuickItem> view_;
-    QPointer<QObject> window_;
+    QPointer<QQuickWindow> window_;
     std::optional<NavigationPolicy::Clock::time_point> lastInput_;
 
     bool admit(NavigationRequest request, bool userInput);

@@ -11,13 +11,13 @@ int defaultPort(const QString &scheme)
     return scheme == QLatin1String("https") ? 443 : -1;
 }
 
-} // namespace
-
 bool sameOrigin(const QUrl &a, const QUrl &b)
 {
     return a.isValid() && b.isValid() && !a.host().isEmpty() && a.scheme() == b.scheme() && a.host() == b.host()
         && a.port(defaultPort(a.scheme())) == b.port(defaultPort(b.scheme()));
 }
+
+} // namespace
 
 NavigationDecision NavigationPolicy::decide(const QUrl &home, const NavigationRequest &request,
                                             Clock::time_point now)

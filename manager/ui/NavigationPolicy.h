@@ -34,5 +34,3 @@ private:
 
     bool takeHandOver(Clock::time_point now);
 };
-
-bool sameOrigin(const QUrl &a, const QUrl &b);

@@ -1,7 +1,6 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Dialogs
-import QtQuick.Layouts
 import QtWebEngine
 import QuilloEdge
 
@@ -12,6 +11,7 @@ Item {
     id: saver
     property var download: null
     property url target: ""
+    property url candidate: ""
     readonly property string staged: download ? download.downloadDirectory + "/" + download.downloadFileName : ""
 
     function take(request) {
@@ -28,6 +28,7 @@ Item {
     }
     function choose(file) {
         if (files.exists(file)) {
+            candidate = file
             replaceConfirmation.open()
         } else {
             target = file
@@ -39,15 +40,24 @@ Item {
         files.discard(staged)
         download = null
     }
+    // A place that cannot take the file is reported, and the user chooses another one.
     function finishIfDone() {
         if (download === null || !download.isFinished || target.toString() === "")
             return
-        if (download.state !== WebEngineDownloadRequest.DownloadCompleted)
-            failure.show("下载未完成：" + download.interruptReasonString)
-        else if (!files.place(staged, target))
-            failure.show("无法存储到所选位置：" + decodeURIComponent(target.toString().replace(/^file:\/\//, "")))
+        const completed = download.state === WebEngineDownloadRequest.DownloadCompleted
+        if (completed && !files.place(staged, target)) {
+            target = ""
+            failure.show("下载的文件无法存储到所选位置，请另选一个位置。")
+            return
+        }
+        if (!completed)
+            failure.show("下载未能完成，文件没有存储。")
         files.discard(staged)
         download = null
+    }
+    function chooseAgain() {
+        if (download !== null && target.toString() === "")
+            saveDialog.open()
     }
 
     DownloadFiles { id: files }
@@ -78,14 +88,11 @@ Item {
         padding: 20
         onOpened: keepButton.forceActiveFocus()
         onAccepted: {
-            saver.target = saveDialog.selectedFile
+            saver.target = saver.candidate
             saver.finishIfDone()
         }
         // Not replacing goes back to the choice of place.
-        onClosed: {
-            if (saver.download !== null && saver.target.toString() === "")
-                saveDialog.open()
-        }
+        onRejected: saver.chooseAgain()
 
         Label {
             anchors.fill: parent
@@ -118,6 +125,8 @@ Item {
         id: failure
         title: "下载的文件未能存储"
         buttons: MessageDialog.Ok
+        onAccepted: saver.chooseAgain()
+        onRejected: saver.chooseAgain()
         function show(message) {
             text = message
             open()
