@@ -405,8 +405,8 @@ private slots:
         QVERIFY(showPage(QStringLiteral("/links")));
         const qsizetype windows = QGuiApplication::topLevelWindows().size();
         opened_.urls.clear();
-        runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened'); location = 'http://quillo.invalid/'; "
-                                     "document.getElementById('blank').click(); document.title = 'scripted'"));
+        runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened'); location = 'http://quillo.invalid/';"
+                                     " document.getElementById('blank').click(); document.title = 'scripted'"));
         QTRY_COMPARE(pageTitle(), QStringLiteral("scripted"));
         clickPage(Link::external);
         clickPage(Link::newWindow);

@@ -17,7 +17,8 @@ ColumnLayout {
     Symbol {
         name: Presentation.placeholderSymbol(placeholder.installed)
         size: 64
-        color: Presentation.statusColor(placeholder.controller.presentationState)
+        color: placeholder.pageFailed ? Theme.orange
+                                      : Presentation.statusColor(placeholder.controller.presentationState)
         Layout.alignment: Qt.AlignHCenter
     }
     Label {

@@ -27,8 +27,11 @@ WebEngineView {
     settings.javascriptCanPaste: false
     settings.screenCaptureEnabled: false
 
+    // A new address, or the user's word, starts again with every reload.
     function loadPage() {
         if (coordinator.shouldLoad(pageUrl)) {
+            crashReloads = 0
+            gaveUp = false
             url = pageUrl
         }
     }
