@@ -2,8 +2,35 @@
 
 #include <QUrl>
 
-// Where a navigation of the management page may go. The embedded view shows only the local
-// service; every other address belongs in the user's browser.
+#include <chrono>
+#include <deque>
+
+// Where a navigation of the management page may go. The view shows only the origin of the
+// page it was given; the desktop receives a web or mail address only when the user asked for it
+// in the page itself, and only a few times a minute, so a page cannot launch programs at will.
 enum class NavigationDecision { allow, cancel, openInDesktop };
 
-NavigationDecision navigationDecision(const QUrl &url);
+struct NavigationRequest
+{
+    QUrl url;
+    bool userStarted = false; // a click on a link, or a new window the user started
+    bool mainFrame = true;
+};
+
+class NavigationPolicy
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Three hand-overs a minute leave room for a user who clicks a link again when the browser
+    // is slow to appear, while a page that coaxes clicks out of the user cannot flood the desktop.
+    static constexpr int handOversPerMinute = 3;
+
+    // A hand-over counts against the limit as soon as it is decided.
+    NavigationDecision decide(const QUrl &home, const NavigationRequest &request, Clock::time_point now);
+
+private:
+    std::deque<Clock::time_point> handOvers_;
+
+    bool takeHandOver(Clock::time_point now);
+};

@@ -14,27 +14,35 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
+
+#include <csignal>
 
 Q_IMPORT_QML_PLUGIN(QuilloEdgeUiPlugin)
 Q_IMPORT_QML_PLUGIN(QuilloEdgeControllerPlugin)
 
 namespace {
 
-const QByteArray page = R"(<!doctype html><html><head><meta charset="utf-8"><title>home</title></head><body>
-<a id="local" href="/second">local</a>
-<a id="external" href="http://quillo.invalid/elsewhere">elsewhere</a>
-<a id="blank" target="_blank" href="http://quillo.invalid/blank">new window</a>
+// The links sit 20 apart from the top, in the order of Link.
+const QByteArray page = R"(<!doctype html><html><head><meta charset="utf-8"><title>home</title>
+<style>a { position:absolute; left:0; width:300px; height:20px }</style></head><body>
+<a href="/second" style="top:0">local</a>
+<a href="http://quillo.invalid/elsewhere" style="top:20px">elsewhere</a>
+<a id="blank" target="_blank" href="http://quillo.invalid/blank" style="top:40px">new window</a>
+<iframe src="http://quillo.invalid/frame" style="position:absolute; top:200px"></iframe>
 <input id="file" type="file" style="position:absolute; left:0; top:100px; width:300px; height:60px">
 <script>
   var changes = 0;
   document.getElementById('file').addEventListener('change', () => changes++);
 </script></body></html>)";
 
-// Serves the page for every path, and counts the requests per path.
+enum class Link { local, external, newWindow };
+
+// Serves the page for every path but /download/…, a file to save, and counts the requests per path.
 class PageServer : public QTcpServer
 {
 public:
@@ -56,9 +64,13 @@ public:
 private:
     void answer(QTcpSocket *socket)
     {
-        ++requests[QString::fromLatin1(socket->readAll().split(' ').value(1))];
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nConnection: close\r\n"
-                      "Content-Length: " + QByteArray::number(page.size()) + "\r\n\r\n" + page);
+        const QByteArray path = socket->readAll().split(' ').value(1);
+        ++requests[QString::fromLatin1(path)];
+        const bool file = path.startsWith("/download/");
+        socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Type: "
+                      + QByteArray(file ? "text/plain\r\nContent-Disposition: attachment" : "text/html; charset=utf-8")
+                      + "\r\nContent-Length: " + QByteArray::number(file ? 3 : page.size()) + "\r\n\r\n"
+                      + (file ? "new" : page));
         socket->disconnectFromHost();
     }
 };
@@ -184,6 +196,12 @@ private:
             },
             20000);
     }
+    void clickPage(Link link) const
+    {
+        const QPointF at = qobject_cast<QQuickItem *>(pageView())->mapToScene(QPointF(150, 10 + 20 * int(link)));
+        QTest::mouseClick(window_, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    }
+    QString pageTitle() const { return pageView()->property("title").toString(); }
     // A healthy service whose page is at path, shown in the page view.
     bool showPage(const QString &path)
     {
@@ -379,26 +397,107 @@ private slots:
         QCOMPARE(pages_.requests.value(QStringLiteral("/?port=6177")), 1);
     }
 
-    // Links to the service stay in the view; other hosts, new windows and window.open go to the
-    // desktop, and no window opens.
-    void pageKeepsToTheLocalService()
+    // Only the page's own origin shows in the view. Only the user's click on a link, or for a new
+    // window, reaches the desktop: scripts and frames of other sites are dropped, and no window
+    // opens.
+    void pageKeepsToItsOrigin()
     {
         QVERIFY(showPage(QStringLiteral("/links")));
         const qsizetype windows = QGuiApplication::topLevelWindows().size();
         opened_.urls.clear();
-        runJavaScript(QStringLiteral("document.getElementById('external').click()"));
-        QTRY_COMPARE(opened_.urls, QList<QUrl>({QUrl(QStringLiteral("http://quillo.invalid/elsewhere"))}));
-        runJavaScript(QStringLiteral("document.getElementById('blank').click()"));
-        runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened')"));
-        QTRY_COMPARE(opened_.urls.size(), 3);
-        QVERIFY(opened_.urls.contains(QUrl(QStringLiteral("http://quillo.invalid/blank"))));
-        QVERIFY(opened_.urls.contains(QUrl(QStringLiteral("http://quillo.invalid/opened"))));
+        runJavaScript(QStringLiteral("window.open('http://quillo.invalid/opened'); location = 'http://quillo.invalid/';"
+                                     " document.getElementById('blank').click(); document.title = 'scripted'"));
+        QTRY_COMPARE(pageTitle(), QStringLiteral("scripted"));
+        clickPage(Link::external);
+        clickPage(Link::newWindow);
+        QTRY_COMPARE(opened_.urls.size(), 2);
+        QCOMPARE(opened_.urls, QList<QUrl>({QUrl(QStringLiteral("http://quillo.invalid/elsewhere")),
+                                            QUrl(QStringLiteral("http://quillo.invalid/blank"))}));
         QCOMPARE(pageView()->property("url").toUrl(), pages_.url(QStringLiteral("/links")));
         QCOMPARE(QGuiApplication::topLevelWindows().size(), windows);
 
-        runJavaScript(QStringLiteral("document.getElementById('local').click()"));
+        clickPage(Link::local);
         QVERIFY(pageLoaded(QStringLiteral("/second"), 0));
-        QCOMPARE(opened_.urls.size(), 3);
+        QCOMPARE(opened_.urls.size(), 2);
+    }
+
+    // The page's requests for devices and notifications are refused at once.
+    void pageGetsNoPermission()
+    {
+        QVERIFY(showPage(QStringLiteral("/permissions")));
+        runJavaScript(QStringLiteral("Notification.requestPermission().then(answer => document.title = answer)"));
+        QTRY_COMPARE(pageTitle(), QStringLiteral("denied"));
+    }
+
+    // A crashed page is reloaded after each pause, three times, and then waits for the user's
+    // word; a page that ended normally is not reloaded.
+    void crashedPageIsReloadedAFewTimes()
+    {
+        const QString path = QStringLiteral("/crash");
+        QVERIFY(showPage(path));
+        pageView()->setProperty("reloadPauses", QVariantList{50, 100, 150});
+        qint64 pid = 0;
+        for (int crash = 1; crash <= 4; ++crash) {
+            const qint64 crashed = pid; // never 0, which would signal this whole process group
+            QTRY_VERIFY((pid = pageView()->property("renderProcessPid").toLongLong()) > 0 && pid != crashed);
+            ::kill(pid_t(pid), SIGSEGV);
+            if (crash < 4)
+                QVERIFY(pageLoaded(path, crash));
+        }
+        QTRY_VERIFY(visible(QStringLiteral("placeholder")));
+        QCOMPARE(text(QStringLiteral("placeholderButton")), QStringLiteral("重新加载"));
+        QCOMPARE(pages_.requests.value(path), 4);
+        click(QStringLiteral("placeholderButton"));
+        QVERIFY(pageLoaded(path, 4));
+        QVERIFY(!visible(QStringLiteral("placeholder")));
+
+        const QMetaObject *type = pageView()->metaObject();
+        const QMetaMethod ended =
+            type->method(type->indexOfSignal("renderProcessTerminated(RenderProcessTerminationStatus,int)"));
+        const int normal = 0;
+        QVERIFY(ended.invoke(pageView(), QGenericArgument(ended.parameterTypeName(0), &normal), Q_ARG(int, 0)));
+        QTest::qWait(500);
+        QCOMPARE(pages_.requests.value(path), 5);
+    }
+
+    // A download asks where to go, starting in the downloads folder with the page's name for it.
+    // A cancelled choice saves nothing; a file already there is replaced only once confirmed.
+    void downloadAsksWhereToSave()
+    {
+        QVERIFY(showPage(QStringLiteral("/")));
+        const QDir downloads(QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+        const QString path = downloads.filePath(QStringLiteral("report.txt"));
+        const auto content = [&] {
+            QFile file(path);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        };
+        QFile old(path);
+        QVERIFY(downloads.mkpath(QStringLiteral(".")) && old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QObject *chooser = find(QStringLiteral("downloadChooser"));
+        QObject *confirmation = find(QStringLiteral("replaceConfirmation"));
+        const auto download = [&] {
+            runJavaScript(QStringLiteral("location = '/download/report.txt'"));
+            return QTest::qWaitFor([&] { return chooser->property("visible").toBool(); })
+                && chooser->property("selectedFile").toUrl() == QUrl::fromLocalFile(path);
+        };
+        const auto answer = [](QObject *dialog, const char *method, QObject *next) {
+            QMetaObject::invokeMethod(dialog, method);
+            return QTest::qWaitFor([&] { return next->property("visible").toBool(); });
+        };
+        QVERIFY(download());
+        QMetaObject::invokeMethod(chooser, "reject");
+        QVERIFY(download());
+        QVERIFY(answer(chooser, "accept", confirmation));
+        QVERIFY(answer(confirmation, "reject", chooser));
+        QCOMPARE(content(), QByteArray("old"));
+        QVERIFY(answer(chooser, "accept", confirmation));
+        QMetaObject::invokeMethod(confirmation, "accept");
+        QTRY_COMPARE(content(), QByteArray("new"));
+        QCOMPARE(downloads.entryList(QDir::Files | QDir::Hidden), QStringList({QStringLiteral("report.txt")}));
+        const QDir cache(QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+        for (const QString &staging : cache.entryList({QStringLiteral("download-*")}, QDir::Dirs))
+            QCOMPARE(QDir(cache.filePath(staging)).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void pageGetsNothingFromACancelledChooser()

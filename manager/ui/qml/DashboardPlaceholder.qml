@@ -9,24 +9,29 @@ ColumnLayout {
     required property ServiceController controller
     readonly property bool installed: controller.status.installed
     readonly property bool running: controller.status.running
+    // The page itself failed while the service is healthy: the texts and the button say so.
+    property bool pageFailed: false
+    signal retryRequested()
     spacing: 18
 
     Symbol {
         name: Presentation.placeholderSymbol(placeholder.installed)
         size: 64
-        color: Presentation.statusColor(placeholder.controller.presentationState)
+        color: placeholder.pageFailed ? Theme.orange
+                                      : Presentation.statusColor(placeholder.controller.presentationState)
         Layout.alignment: Qt.AlignHCenter
     }
     Label {
         objectName: "placeholderTitle"
-        text: Presentation.placeholderTitle(placeholder.installed)
+        text: placeholder.pageFailed ? "Edge Web 暂不可用" : Presentation.placeholderTitle(placeholder.installed)
         font.pixelSize: 22
         font.bold: true
         Layout.alignment: Qt.AlignHCenter
     }
     Label {
         objectName: "placeholderMessage"
-        text: Presentation.placeholderMessage(placeholder.installed, placeholder.running)
+        text: placeholder.pageFailed ? "管理页面多次意外退出，已停止自动重新加载。可以重新加载，或稍后再试。"
+                                     : Presentation.placeholderMessage(placeholder.installed, placeholder.running)
         color: Theme.secondaryText
         font.pixelSize: Theme.bodySize
         horizontalAlignment: Text.AlignHCenter
@@ -36,10 +41,15 @@ ColumnLayout {
     }
     ProminentButton {
         objectName: "placeholderButton"
-        text: Presentation.placeholderButtonTitle(placeholder.installed, placeholder.running)
+        text: placeholder.pageFailed ? "重新加载"
+                                     : Presentation.placeholderButtonTitle(placeholder.installed, placeholder.running)
         Layout.alignment: Qt.AlignHCenter
         // Never disabled: the controller ignores the press while a command runs.
         onClicked: {
+            if (placeholder.pageFailed) {
+                placeholder.retryRequested()
+                return
+            }
             switch (Presentation.placeholderAction(placeholder.installed, placeholder.running)) {
             case Presentation.Install: placeholder.controller.install(); break
             case Presentation.Start: placeholder.controller.start(); break

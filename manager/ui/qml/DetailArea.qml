@@ -2,11 +2,13 @@ import QtQuick
 import QuilloEdge
 import QuilloEdge.Controller
 
-// The management page while the service is healthy and its address parses, else a placeholder.
+// The management page while the service is healthy and its address parses, else a placeholder;
+// also the placeholder, with a way to try again, once a crashing page is no longer reloaded.
 Rectangle {
     id: area
     required property ServiceController controller
     readonly property bool showsPage: Presentation.showsDashboard(controller.status.healthy, controller.dashboardUrl)
+    readonly property bool pageFailed: page.item !== null && page.item.gaveUp
     color: Theme.windowBackground
 
     // A new view each time the service becomes healthy, so the page loads afresh.
@@ -15,6 +17,7 @@ Rectangle {
         objectName: "dashboardLoader"
         anchors.fill: parent
         active: area.showsPage
+        visible: !area.pageFailed
         sourceComponent: DashboardWebView {
             objectName: "dashboardView"
             pageUrl: area.controller.dashboardUrl
@@ -22,8 +25,10 @@ Rectangle {
     }
     DashboardPlaceholder {
         objectName: "placeholder"
-        visible: !area.showsPage
+        visible: !area.showsPage || area.pageFailed
         controller: area.controller
+        pageFailed: area.pageFailed
+        onRetryRequested: page.item.retry()
         anchors.centerIn: parent
         width: Math.min(460, parent.width - 48)
     }
