@@ -2,6 +2,7 @@
 #include "Fetched.h"
 #include "SingleInstance.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QLocalSocket>
 #include <QProcess>
@@ -9,12 +10,25 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace {
+
+// What an accident or another user may have left at path: a "file", a folder "open" to all, a
+// "link" to a private folder, or another user's private folder ("foreign").
+bool plant(const QString &path, const QString &kind)
+{
+    const QByteArray name = QFile::encodeName(path);
+    return kind.isEmpty() || kind == u"private" || (kind == u"file" && QFile(path).open(QIODevice::WriteOnly))
+        || (kind == u"link" && ::symlink(QFile::encodeName(QFileInfo(path).path()).constData(), name.constData()) == 0)
+        || (kind == u"open" && ::mkdir(name.constData(), 0755) == 0)
+        || (kind == u"foreign" && ::mkdir(name.constData(), 0700) == 0 && ::chown(name.constData(), 65534, 0) == 0);
+}
 
 // A socket file that nobody listens on any more, as a crashed manager leaves it.
 bool leaveStaleSocket(const QString &path)
@@ -46,21 +60,56 @@ class SingleInstanceTest : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir temporary_;
+    int rows_ = 0;
+
 private slots:
-    // A second manager leaves with status 0 after the first was asked to come forward.
+    // A second manager, started from another folder, leaves with status 0 after the first was asked
+    // to come forward, also without a private runtime folder or while the first is still starting.
+    void secondLaunchRaisesTheFirst_data()
+    {
+        QTest::addColumn<QString>("runtime"); // "private": given; else what stands at the shared one
+        QTest::addColumn<QString>("next");    // what stands at the manager's own name in the same place
+        QTest::addColumn<bool>("starting");
+        QTest::newRow("runtime folder") << "private" << "" << false;
+        QTest::newRow("another user's") << "foreign" << "" << false;
+        QTest::newRow("open to all, first starting") << "open" << "" << true;
+        QTest::newRow("a file, then a link") << "file" << "link" << false;
+        QTest::newRow("open, then another user's") << "open" << "foreign" << false;
+    }
     void secondLaunchRaisesTheFirst()
     {
-        QTemporaryDir runtime;
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        SingleInstance first(runtime.path());
-        QCOMPARE(first.claim(), SingleInstance::Role::primary);
-        QSignalSpy raised(&first, &SingleInstance::raiseRequested);
+        QFETCH(QString, runtime);
+        QFETCH(bool, starting);
+        if ((runtime == u"foreign" || FETCHED(QString, next) == u"foreign") && ::geteuid() != 0)
+            QSKIP("giving a folder to another user needs root");
+        const QString folder = temporary_.filePath(QString::number(++rows_)); // the temporary folder
+        QVERIFY(::mkdir(QFile::encodeName(folder).constData(), 0700) == 0);
+        qputenv("TMPDIR", QFile::encodeName(folder));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/caches")));
+        qputenv("XDG_RUNTIME_DIR", runtime == u"private" ? QFile::encodeName(folder) : QByteArray());
+        QVERIFY(plant(folder + QStringLiteral("/runtime-") + ::getpwuid(::geteuid())->pw_name, runtime));
+        QVERIFY(plant(folder + QStringLiteral("/quillo-edge-%1").arg(::geteuid()), FETCHED(QString, next)));
 
+        SingleInstance first;
+        const QByteArray place = QFile::encodeName(QFileInfo(first.socketPath()).path());
+        struct stat info {}; // private: absolute, a real folder, this user's, 0700
+        QVERIFY(place.startsWith('/') && ::lstat(place.constData(), &info) == 0);
+        QVERIFY(S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 07777) == 0700);
+        QFile lock(first.socketPath() + QStringLiteral(".lock"));
+        if (starting)
+            QVERIFY(lock.open(QIODevice::WriteOnly) && ::flock(lock.handle(), LOCK_EX) == 0);
+        else
+            QCOMPARE(first.claim(), SingleInstance::Role::primary);
+        QSignalSpy raised(&first, &SingleInstance::raiseRequested);
         QProcess second;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        second.setProcessEnvironment(environment);
+        second.setWorkingDirectory(folder);
         second.start(QStringLiteral(QUILLO_BUNDLE_DIR "/Contents/MacOS/QuilloEdge"), {});
+        if (starting) {
+            QTest::qWait(1500); // the second finds the lock taken
+            lock.close();
+            QCOMPARE(first.claim(), SingleInstance::Role::primary);
+        }
         QVERIFY(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -93,24 +142,38 @@ private slots:
         QCOMPARE(raised.count(), 1);
     }
 
-    // In a folder shared with other users, a socket of another user is neither used nor removed.
-    void leavesAnotherUsersSocketAlone()
+    // A socket of another user, in a folder shared with others, or of a manager too busy to take a
+    // request, is neither replaced nor (the other user's) used.
+    void leavesALiveSocketAlone_data()
     {
-        if (::geteuid() != 0)
+        QTest::addColumn<bool>("foreign");
+        QTest::addColumn<SingleInstance::Role>("role");
+        QTest::newRow("another user's") << true << SingleInstance::Role::unguarded;
+        QTest::newRow("busy manager") << false << SingleInstance::Role::secondary;
+    }
+    void leavesALiveSocketAlone()
+    {
+        QFETCH(bool, foreign);
+        if (foreign && ::geteuid() != 0)
             QSKIP("giving a file to another user needs root");
         QTemporaryDir shared;
         SingleInstance manager(shared.path());
+        const QByteArray path = QFile::encodeName(manager.socketPath());
         QLocalServer other;
+        other.setListenBacklogSize(0);
         QVERIFY(other.listen(manager.socketPath()));
-        QVERIFY(::chown(QFile::encodeName(manager.socketPath()).constData(), 65534, 65534) == 0);
+        QLocalSocket waiting; // takes a busy manager's only place for new connections
+        if (!foreign)
+            waiting.connectToServer(manager.socketPath());
+        QVERIFY(!foreign || ::chown(path.constData(), 65534, 65534) == 0);
         struct stat before {};
-        QVERIFY(::lstat(QFile::encodeName(manager.socketPath()).constData(), &before) == 0);
+        QVERIFY(::lstat(path.constData(), &before) == 0);
 
-        QCOMPARE(manager.claim(), SingleInstance::Role::unguarded);
+        QCOMPARE(manager.claim(), FETCHED(SingleInstance::Role, role));
         QTest::qWait(100);
-        QVERIFY(!other.hasPendingConnections());
+        QCOMPARE(other.hasPendingConnections(), !foreign);
         struct stat after {};
-        QVERIFY(::lstat(QFile::encodeName(manager.socketPath()).constData(), &after) == 0);
+        QVERIFY(::lstat(path.constData(), &after) == 0);
         QCOMPARE(after.st_ino, before.st_ino);
     }
 };
