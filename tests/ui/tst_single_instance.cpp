@@ -2,7 +2,6 @@
 #include "Fetched.h"
 #include "SingleInstance.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QLocalSocket>
 #include <QProcess>
@@ -19,14 +18,13 @@
 
 namespace {
 
-// What an accident or another user may have left at path: a "file", a folder "open" to all, a
-// "link" to a private folder, or another user's private folder ("foreign").
+// What another user may have left at path: a folder "open" to all, a "link" to a private folder,
+// or a private folder of their own ("foreign").
 bool plant(const QString &path, const QString &kind)
 {
     const QByteArray name = QFile::encodeName(path);
-    return kind.isEmpty() || kind == u"private" || (kind == u"file" && QFile(path).open(QIODevice::WriteOnly))
+    return kind.isEmpty() || (kind == u"open" && ::mkdir(name.constData(), 0755) == 0)
         || (kind == u"link" && ::symlink(QFile::encodeName(QFileInfo(path).path()).constData(), name.constData()) == 0)
-        || (kind == u"open" && ::mkdir(name.constData(), 0755) == 0)
         || (kind == u"foreign" && ::mkdir(name.constData(), 0700) == 0 && ::chown(name.constData(), 65534, 0) == 0);
 }
 
@@ -64,32 +62,30 @@ class SingleInstanceTest : public QObject
     int rows_ = 0;
 
 private slots:
-    // A second manager, started from another folder, leaves with status 0 after the first was asked
-    // to come forward, also without a private runtime folder or while the first is still starting.
+    // A second manager, started from another folder while the first starts (it holds the lock but
+    // does not listen yet), leaves with status 0 after the first was asked to come forward; also
+    // without a private runtime folder, the socket is in a private folder.
     void secondLaunchRaisesTheFirst_data()
     {
-        QTest::addColumn<QString>("runtime"); // "private": given; else what stands at the shared one
-        QTest::addColumn<QString>("next");    // what stands at the manager's own name in the same place
-        QTest::addColumn<bool>("starting");
-        QTest::newRow("runtime folder") << "private" << "" << false;
-        QTest::newRow("another user's") << "foreign" << "" << false;
-        QTest::newRow("open to all, first starting") << "open" << "" << true;
-        QTest::newRow("a file, then a link") << "file" << "link" << false;
-        QTest::newRow("open, then another user's") << "open" << "foreign" << false;
+        QTest::addColumn<QStringList>("planted"); // at the shared runtime folder, at the next place
+        QTest::newRow("runtime folder") << QStringList();
+        QTest::newRow("another user's") << QStringList{"foreign"};
+        QTest::newRow("open to all") << QStringList{"open"};
+        QTest::newRow("a link, then another user's") << QStringList{"link", "foreign"};
+        QTest::newRow("open, then a link") << QStringList{"open", "link"};
     }
     void secondLaunchRaisesTheFirst()
     {
-        QFETCH(QString, runtime);
-        QFETCH(bool, starting);
-        if ((runtime == u"foreign" || FETCHED(QString, next) == u"foreign") && ::geteuid() != 0)
+        QFETCH(QStringList, planted);
+        if (planted.contains(QStringLiteral("foreign")) && ::geteuid() != 0)
             QSKIP("giving a folder to another user needs root");
         const QString folder = temporary_.filePath(QString::number(++rows_)); // the temporary folder
         QVERIFY(::mkdir(QFile::encodeName(folder).constData(), 0700) == 0);
         qputenv("TMPDIR", QFile::encodeName(folder));
         qputenv("XDG_CACHE_HOME", QFile::encodeName(folder + QStringLiteral("/caches")));
-        qputenv("XDG_RUNTIME_DIR", runtime == u"private" ? QFile::encodeName(folder) : QByteArray());
-        QVERIFY(plant(folder + QStringLiteral("/runtime-") + ::getpwuid(::geteuid())->pw_name, runtime));
-        QVERIFY(plant(folder + QStringLiteral("/quillo-edge-%1").arg(::geteuid()), FETCHED(QString, next)));
+        qputenv("XDG_RUNTIME_DIR", planted.isEmpty() ? QFile::encodeName(folder) : QByteArray());
+        QVERIFY(plant(folder + QStringLiteral("/runtime-") + ::getpwuid(::geteuid())->pw_name, planted.value(0)));
+        QVERIFY(plant(folder + QStringLiteral("/quillo-edge-%1").arg(::geteuid()), planted.value(1)));
 
         SingleInstance first;
         const QByteArray place = QFile::encodeName(QFileInfo(first.socketPath()).path());
@@ -97,19 +93,14 @@ private slots:
         QVERIFY(place.startsWith('/') && ::lstat(place.constData(), &info) == 0);
         QVERIFY(S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 07777) == 0700);
         QFile lock(first.socketPath() + QStringLiteral(".lock"));
-        if (starting)
-            QVERIFY(lock.open(QIODevice::WriteOnly) && ::flock(lock.handle(), LOCK_EX) == 0);
-        else
-            QCOMPARE(first.claim(), SingleInstance::Role::primary);
+        QVERIFY(lock.open(QIODevice::WriteOnly) && ::flock(lock.handle(), LOCK_EX) == 0);
         QSignalSpy raised(&first, &SingleInstance::raiseRequested);
         QProcess second;
         second.setWorkingDirectory(folder);
         second.start(QStringLiteral(QUILLO_BUNDLE_DIR "/Contents/MacOS/QuilloEdge"), {});
-        if (starting) {
-            QTest::qWait(1500); // the second finds the lock taken
-            lock.close();
-            QCOMPARE(first.claim(), SingleInstance::Role::primary);
-        }
+        QTest::qWait(1500); // the second finds the lock taken
+        lock.close();
+        QCOMPARE(first.claim(), SingleInstance::Role::primary);
         QVERIFY(QTest::qWaitFor([&] { return second.state() == QProcess::NotRunning; }, 30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -142,8 +133,8 @@ private slots:
         QCOMPARE(raised.count(), 1);
     }
 
-    // A socket of another user, in a folder shared with others, or of a manager too busy to take a
-    // request, is neither replaced nor (the other user's) used.
+    // A socket of another user (in a folder shared with others) or of a manager too busy to take a
+    // request is never replaced, and the other user's is not used.
     void leavesALiveSocketAlone_data()
     {
         QTest::addColumn<bool>("foreign");
