@@ -15,7 +15,7 @@ public:
     enum class Role {
         primary,   // this process runs the manager, holds the lock and listens
         secondary, // another manager runs (it was asked to come forward); this process exits
-        unguarded, // no private place for the lock or the socket; run without the check
+        unguarded, // no private folder, lock or socket to be had; run without the check
     };
 
     // socketFolder: empty for the user's private runtime folder.
