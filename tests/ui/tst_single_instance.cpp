@@ -11,9 +11,7 @@
 
 #include <pwd.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -26,18 +24,6 @@ bool plant(const QString &path, const QString &kind)
     return kind.isEmpty() || (kind == u"open" && ::mkdir(name.constData(), 0755) == 0)
         || (kind == u"link" && ::symlink(QFile::encodeName(QFileInfo(path).path()).constData(), name.constData()) == 0)
         || (kind == u"foreign" && ::mkdir(name.constData(), 0700) == 0 && ::chown(name.constData(), 65534, 0) == 0);
-}
-
-// A socket file that nobody listens on any more, as a crashed manager leaves it.
-bool leaveStaleSocket(const QString &path)
-{
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
-    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    ::close(fd);
-    return bound;
 }
 
 // Sends bytes as a client and waits until the manager's side hangs up.
@@ -122,8 +108,12 @@ private slots:
     {
         QTemporaryDir runtime;
         SingleInstance first(runtime.path());
-        if (FETCHED(bool, staleSocket))
-            QVERIFY(leaveStaleSocket(first.socketPath()));
+        QLocalServer gone; // its socket stays behind when it closes, as when a manager crashed
+        if (FETCHED(bool, staleSocket)) {
+            QVERIFY(gone.listen(runtime.filePath(QStringLiteral("gone"))));
+            QVERIFY(QFile::rename(gone.fullServerName(), first.socketPath()));
+            gone.close();
+        }
         QCOMPARE(first.claim(), SingleInstance::Role::primary);
         QSignalSpy raised(&first, &SingleInstance::raiseRequested);
         QVERIFY(sendAndWaitForHangUp(first.socketPath(), FETCHED(QByteArray, bytes)));
