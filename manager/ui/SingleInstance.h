@@ -5,7 +5,7 @@
 #include <QString>
 
 // One manager per user: two would poll and run installer commands against each other. The first
-// listens on a local socket in the user's runtime folder, reachable by that user alone; a later
+// holds a lock and listens on a local socket, both in a folder only this user can enter; a later
 // one asks it to bring its window forward and leaves.
 class SingleInstance : public QObject
 {
@@ -13,13 +13,14 @@ class SingleInstance : public QObject
 
 public:
     enum class Role {
-        primary,   // this process runs the manager and listens
-        secondary, // a running manager was asked to come forward; this process exits
-        unguarded, // the socket's place is taken by something not ours; run without the check
+        primary,   // this process runs the manager, holds the lock and listens
+        secondary, // another manager runs (it was asked to come forward); this process exits
+        unguarded, // no private folder, lock or socket to be had; run without the check
     };
 
-    // socketFolder: empty for the user's runtime folder.
+    // socketFolder: empty for the user's private runtime folder.
     explicit SingleInstance(const QString &socketFolder = {}, QObject *parent = nullptr);
+    ~SingleInstance() override;
 
     Role claim();
     QString socketPath() const { return socketPath_; }
@@ -28,10 +29,16 @@ signals:
     void raiseRequested();
 
 private:
-    bool askRunningManagerToRaise() const;
+    enum class Answer {
+        raised,
+        nobody, // nothing listens at the socket
+        silent, // something listens but did not take the request in time
+    };
+    Role handOver() const;
+    Answer askRunningManagerToRaise() const;
     void serve(QLocalSocket *connection);
 
-    QString folder_;
     QString socketPath_;
+    int lock_ = -1;
     QLocalServer server_;
 };

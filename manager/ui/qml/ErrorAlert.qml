@@ -4,10 +4,15 @@ import QtQuick.Layouts
 import QuilloEdge
 import QuilloEdge.Controller
 
-// Shows each failure the controller reports; dismissing it clears the error.
+// Shows the controller's failure while there is one, and closes when it goes away; dismissing it
+// clears the error. A new failure shows only where the user is (here), and one that shows already
+// stays where it is, so each window that has this alert shows a failure at most once between them.
 Dialog {
     id: alert
     required property ServiceController controller
+    property bool here: true
+    property bool hadError: false
+    property string message
     objectName: "errorAlert"
     modal: true
     closePolicy: Popup.CloseOnEscape
@@ -15,16 +20,25 @@ Dialog {
     width: Math.min(420, Overlay.overlay ? Overlay.overlay.width - 48 : 420)
     padding: 20
 
-    function showIfNeeded() {
-        if (Presentation.showsErrorAlert(controller.errorMessage))
+    function follow() {
+        const present = Presentation.showsErrorAlert(controller.errorMessage)
+        if (present && (visible || (here && !hadError))) {
+            message = Presentation.errorAlertText(controller.errorMessage)
             open()
+        } else if (!present) {
+            close()
+        }
+        hadError = present
     }
-    Component.onCompleted: showIfNeeded()
+    Component.onCompleted: follow()
     Connections {
         target: alert.controller
-        function onErrorMessageChanged() { alert.showIfNeeded() }
+        function onErrorMessageChanged() { alert.follow() }
     }
-    onClosed: controller.errorMessage = null
+    onClosed: {
+        if (Presentation.showsErrorAlert(controller.errorMessage))
+            controller.errorMessage = null
+    }
 
     RowLayout {
         anchors.fill: parent
@@ -37,7 +51,7 @@ Dialog {
         }
         Label {
             objectName: "errorText"
-            text: Presentation.errorAlertText(alert.controller.errorMessage)
+            text: alert.message
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             font.pixelSize: Theme.bodySize

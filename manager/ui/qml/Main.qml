@@ -37,7 +37,11 @@ ApplicationWindow {
         }
     }
 
-    ErrorAlert { controller: window.controller }
+    // A failure shows in the settings window instead while the user works there.
+    ErrorAlert {
+        controller: window.controller
+        here: !settings.active
+    }
     AboutDialog {
         id: about
         controller: window.controller

@@ -11,6 +11,7 @@ QtObject {
     // It first opens over the middle of this window.
     property Window over
     property SettingsWindow window: null
+    readonly property bool active: window !== null && window.active
 
     readonly property Component component: Component {
         SettingsWindow {

@@ -27,4 +27,15 @@ ApplicationWindow {
         y: window.margin
         width: 520
     }
+    // Failures show here while this is the active window, over what the user works on.
+    ErrorAlert {
+        id: alert
+        controller: window.controller
+        here: window.active
+    }
+    // Closing the window dismisses its alert too.
+    onClosing: {
+        if (alert.visible)
+            controller.errorMessage = null
+    }
 }
