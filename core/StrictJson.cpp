@@ -117,6 +117,13 @@ private:
 
 std::optional<QJsonValue> parseStrictJson(const QByteArray &bytes, QString *error)
 {
+    // nlohmann's lexer takes a NUL byte for the end of the input and would read "{}\0x" as "{}".
+    // JSON allows no raw NUL anywhere, so such a text is refused whole.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        if (error)
+            *error = QStringLiteral("The JSON text holds a NUL byte at offset %1.").arg(nul);
+        return std::nullopt;
+    }
     TreeBuilder builder;
     const bool parsed = Json::sax_parse(bytes.cbegin(), bytes.cend(), &builder, Json::input_format_t::json,
                                         /*strict=*/true, /*ignore_comments=*/false);

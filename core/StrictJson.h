@@ -8,8 +8,8 @@
 
 // The one reader of JSON texts the manager decodes (installer status records and event lines,
 // release manifests). It holds to RFC 8259, where Qt's own reader is laxer: no raw control
-// characters in strings, no unknown escapes or unpaired surrogates, numbers only by the
-// grammar. String values keep every character, a leading U+FEFF too.
+// characters in strings, no NUL byte anywhere, no unknown escapes or unpaired surrogates,
+// numbers only by the grammar. String values keep every character, a leading U+FEFF too.
 //
 // A number becomes an integer (a QJsonValue holding a qint64) exactly when its value is whole
 // and within the signed 64-bit range, however it is written; every other number is a double

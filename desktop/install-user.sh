@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs the manager for the user who runs it, with no root and no system folders: the bundle
-# in ~/Applications, a desktop entry and the application icon.
-# Usage: install-user.sh BUILT-BUNDLE ICON
+# in ~/Applications, a desktop entry and the application icon. It writes nothing beside its
+# sources, so any user who can read the build can run it.
+# Usage: install-user.sh [BUILT-BUNDLE [ICON]] (default: the default build's bundle, the icon here)
 set -eu
-bundle_source=$1
-icon_source=$2
+bundle_source=${1:-$(dirname "$0")/../build/default/Quillo Edge.app}
+icon_source=${2:-$(dirname "$0")/dev.quillo.edge.svg}
 . "$(dirname "$0")/locations.sh"
 
 fail() {
@@ -41,13 +42,20 @@ fi
 # A half-copied bundle never stands at the target name: the copy is made beside it and then
 # renamed into place. A running manager keeps its files until it quits.
 staging=$(mktemp -d "$apps_dir/.Quillo Edge.install-XXXXXX") || fail "无法在 $apps_dir 中创建临时文件夹"
-trap 'rm -rf "$staging"' EXIT
+# Until the install has succeeded, the earlier bundle may be the only copy: it is never deleted here.
+finish() {
+    rm -rf "$staging/new" "$staging/entry" "$staging/icon"
+    [ ! -e "$staging/previous" ] || printf '之前安装的应用保留在 %s\n' "$staging/previous" >&2
+    rmdir "$staging" 2>/dev/null || :
+}
+trap finish EXIT
 cp -R -P -p "$bundle_source" "$staging/new" || fail "无法复制应用到 $apps_dir"
+# -T: a folder that another install put at the target meanwhile is never moved into.
 if [ -e "$target" ]; then
-    mv "$target" "$staging/previous" || fail "无法移开之前安装的应用"
+    mv -T "$target" "$staging/previous" || fail "无法移开之前安装的应用"
 fi
-if ! mv "$staging/new" "$target"; then
-    [ -e "$staging/previous" ] && mv "$staging/previous" "$target"
+if ! mv -T "$staging/new" "$target"; then
+    [ ! -e "$staging/previous" ] || mv -T "$staging/previous" "$target" || :
     fail "无法把应用移到 $target"
 fi
 
@@ -63,8 +71,11 @@ Terminal=false
 Categories=Settings;HardwareSettings;Printing;
 StartupNotify=true
 StartupWMClass=Quillo Edge
+$marker
 ENTRY
-mv "$staging/entry" "$entry" || fail "无法写入 $entry"
-cp "$icon_source" "$staging/icon" && mv "$staging/icon" "$icon" || fail "无法写入 $icon"
+mv -T "$staging/entry" "$entry" || fail "无法写入 $entry"
+{ cat "$icon_source" && printf '<!-- %s -->\n' "$marker"; } >"$staging/icon" && mv -T "$staging/icon" "$icon" ||
+    fail "无法写入 $icon"
+rm -rf "$staging/previous" || :
 
 printf 'Quillo Edge 已安装到 %s\n' "$target"

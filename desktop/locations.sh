@@ -15,3 +15,5 @@ entry_dir=$data_home/applications
 entry=$entry_dir/dev.quillo.edge.desktop
 icon_dir=$data_home/icons/hicolor/scalable/apps
 icon=$icon_dir/dev.quillo.edge.svg
+# Written into the entry and the icon, so that the uninstall tells them from a user's own.
+marker=X-Quillo-Edge-Installed-By=install-user.sh

@@ -15,9 +15,11 @@ if [ -d "$target" ] && [ ! -L "$target" ]; then
     fi
 fi
 for file in "$entry" "$icon"; do
-    if [ -f "$file" ]; then
+    if [ -f "$file" ] && [ ! -L "$file" ] && grep -qF "$marker" "$file"; then
         rm -f "$file"
         removed=1
+    elif [ -e "$file" ] || [ -L "$file" ]; then
+        printf '%s 不是 Quillo Edge 安装的文件，未移除。\n' "$file" >&2
     fi
 done
 

@@ -66,6 +66,7 @@ void checkEvents(const QString &output)
         FUZZ_CHECK(ofLine.size() <= 1);
         for (const InstallerEvent &event : ofLine) {
             FUZZ_CHECK(event == events.value(found++));
+            FUZZ_CHECK(!line.contains(QChar(0)));  // JSON has no raw NUL, not even after the value
             checkRoundTrip(event);
             checkAgainstQtReader(line, event);
         }
@@ -107,6 +108,7 @@ void checkStatus(const QString &output)
         FUZZ_CHECK(outcome.failureDetail == lines.last());
         return;
     }
+    FUZZ_CHECK(!lines.last().contains(QChar(0)));
     checkRoundTrip(*outcome.status);
     checkAgainstQtReader(lines.last(), *outcome.status);
 }

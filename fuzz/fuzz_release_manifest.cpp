@@ -36,6 +36,7 @@ void checkAccepted(const ReleaseManifest &manifest, const QByteArray &bytes)
 {
     FUZZ_CHECK(ReleaseManifest::decode(bytes) == manifest);
     FUZZ_CHECK(manifest.schemaVersion == 1);
+    FUZZ_CHECK(!bytes.contains('\0'));  // JSON has no raw NUL, not even after the value
     FUZZ_CHECK(SemanticVersion::parse(manifest.version));
     FUZZ_CHECK(manifest.releasedAt.isValid() && manifest.releasedAt.timeZone() == QTimeZone::utc());
 

@@ -9,7 +9,10 @@
 #include <QQuickStyle>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+#include <langinfo.h>
 #include <unistd.h>
 
 void prepareWebEngine()
@@ -25,6 +28,10 @@ void prepareWebEngine()
 
 void configureApplication(QGuiApplication &application)
 {
+    // Qt keeps the locale it finds. In one that is not UTF-8 (no LANG: the C locale) the X11 title
+    // property older tools read (WM_NAME) gets Chinese titles as mangled bytes; C.UTF-8 is always there.
+    if (std::strcmp(nl_langinfo(CODESET), "UTF-8") != 0)
+        std::setlocale(LC_CTYPE, "C.UTF-8");
     QGuiApplication::setApplicationName(QStringLiteral("Quillo Edge"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Quillo Edge"));
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.quillo.edge"));

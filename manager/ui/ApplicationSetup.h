@@ -6,5 +6,6 @@ class QGuiApplication;
 // is turned off then, with one line on standard error saying so.
 void prepareWebEngine();
 
-// After the application object: names, style, icon theme and type shared by every window.
+// After the application object: names, style, icon theme and type shared by every window, and a
+// UTF-8 character locale whatever the environment sets.
 void configureApplication(QGuiApplication &application);

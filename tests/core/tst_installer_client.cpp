@@ -147,6 +147,7 @@ private slots:
         QTest::addColumn<bool>("decodes");
         QTest::newRow("complete") << QByteArray(R"({"event":"s","progress":40,"message":"m"})") << true;
         QTest::newRow("no message") << QByteArray(R"({"event":"s","progress":40})") << false;
+        QTest::newRow("NUL after the value") << R"({"event":"s","progress":40,"message":"m"})" "\0{"_ba << false;
         QTest::newRow("progress text") << QByteArray(R"({"event":"s","progress":"40","message":"m"})") << false;
         // Strict JSON only, even in a key no event uses.
         for (const char *value : {"\"s\t\"", R"("\a")", R"("\ud800")", "4.e1", "1.", ".7", "-.5"})

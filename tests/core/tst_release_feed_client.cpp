@@ -110,6 +110,7 @@ private slots:
         QTest::newRow("one byte over") << ScriptedResponse::ok(manifest.leftJustified((1 << 20) + 1, ' '))
                                        << invalidManifest;
         QTest::newRow("endless") << endless << invalidManifest;
+        QTest::newRow("ends in NUL bytes") << ScriptedResponse::ok(manifest + "\0\0"_ba) << systemError;
         QTest::newRow("partial content") << ScriptedResponse::withStatus(206, manifest) << "下载安装包失败（206）";
         // Each key: a manifest that does not decode is a system error, one that decodes but is
         // refused an invalid manifest.
