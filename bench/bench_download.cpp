@@ -5,10 +5,10 @@
 // server in this process does not count towards their memory.
 #include "LocalHttpsServer.h"
 #include "RandomFile.h"
-#include "ReleaseFeedClient.h"
-#include "Sha256.h"
+#include "release/ReleaseFeedClient.h"
+#include "release/Sha256.h"
 #include "TestCertificate.h"
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 #include "WaitForTask.h"
 
 #include <QCoreApplication>

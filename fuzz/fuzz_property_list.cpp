@@ -1,11 +1,11 @@
 // Property lists as the manager and the updater read them: every value of an Info.plist, read
 // from the bytes and through a bundle's file, and the disk-image tool's attach output.
-#include "AppBundle.h"
+#include "bundle/AppBundle.h"
 #include "AttachOutput.h"
 #include "FuzzCheck.h"
-#include "PropertyList.h"
+#include "bundle/PropertyList.h"
 #include "UpdaterError.h"
-#include "Utf8Text.h"
+#include "text/Utf8Text.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
 #include "AttachOutput.h"
 
-#include "PropertyList.h"
+#include "bundle/PropertyList.h"
 #include "UpdaterError.h"
 
 QStringList AttachOutput::mountPoints(const QString &propertyListText)

@@ -1,6 +1,6 @@
 #include "ErrorMessage.h"
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 QString errorMessage(const std::exception &error)
 {

@@ -1,6 +1,6 @@
 #include "FileSystem.h"
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 #include <QtGlobal>
 

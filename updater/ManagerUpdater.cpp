@@ -1,11 +1,11 @@
 #include "ManagerUpdater.h"
 
 #include "FileSystem.h"
-#include "ManagerUpdatePolicy.h"
-#include "ProcessRun.h"
-#include "StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "process/ProcessRun.h"
+#include "bundle/StandardizedPath.h"
 #include "UpdaterError.h"
-#include "Utf8Text.h"
+#include "text/Utf8Text.h"
 
 #include <QFileInfo>
 

@@ -4,8 +4,8 @@
 #include "BundleSwap.h"
 #include "ErrorMessage.h"
 #include "FileSystem.h"
-#include "ManagerUpdatePolicy.h"
-#include "StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "bundle/StandardizedPath.h"
 #include "UpdaterError.h"
 
 #include <cerrno>

@@ -1,8 +1,8 @@
 // ManagerUpdater: the checks every new bundle passes before it may replace the manager.
 #include "ManagerUpdater.h"
 
-#include "AppBundle.h"
-#include "ManagerUpdatePolicy.h"
+#include "bundle/AppBundle.h"
+#include "release/ManagerUpdatePolicy.h"
 #include "UpdaterError.h"
 
 #include <QFileInfo>

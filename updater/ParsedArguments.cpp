@@ -1,6 +1,6 @@
 #include "ParsedArguments.h"
 
-#include "DecimalInteger.h"
+#include "text/DecimalInteger.h"
 #include "UpdaterError.h"
 
 ParsedArguments ParsedArguments::parse(const QStringList &arguments)

@@ -1,6 +1,6 @@
 #include "ErrorText.h"
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 QString errorText(std::exception_ptr failure)
 {

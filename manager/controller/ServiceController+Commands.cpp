@@ -3,7 +3,7 @@
 #include "BackgroundTask.h"
 #include "BundleResources.h"
 #include "ErrorText.h"
-#include "InstallerClient.h"
+#include "service/InstallerClient.h"
 #include "ServiceControllerError.h"
 
 #include <QPointer>

@@ -3,11 +3,11 @@
 #include "BackgroundTask.h"
 #include "BundleResources.h"
 #include "ErrorText.h"
-#include "ManagerUpdatePolicy.h"
+#include "release/ManagerUpdatePolicy.h"
 #include "ManagerUpdaterClient.h"
 #include "ManagerUpdaterClientError.h"
-#include "StandardizedPath.h"
-#include "UserFacingError.h"
+#include "bundle/StandardizedPath.h"
+#include "text/UserFacingError.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 
 #include "BackgroundTask.h"
 #include "ErrorText.h"
-#include "InstallerClient.h"
+#include "service/InstallerClient.h"
 
 #include <QPointer>
 

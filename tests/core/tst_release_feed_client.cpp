@@ -1,8 +1,8 @@
-#include "AvailableRelease.h"
+#include "release/AvailableRelease.h"
 #include "LocalHttpsServer.h"
-#include "ManagerUpdatePolicy.h"
-#include "ReleaseFeedClient.h"
-#include "ReleaseUpdateError.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "release/ReleaseFeedClient.h"
+#include "release/ReleaseUpdateError.h"
 #include "TestCertificate.h"
 #include "WaitForTask.h"
 

@@ -1,4 +1,4 @@
-#include "AppBundle.h"
+#include "bundle/AppBundle.h"
 #include "FakeBundle.h"
 #include "FileSystem.h"
 #include "Fixtures.h"
