@@ -166,7 +166,7 @@ void checkAttachOutput(const QByteArray &bytes)
         const QStringList mountPoints = AttachOutput::mountPoints(text);
         FUZZ_CHECK(root && expectedMountPoints(root.get()) == mountPoints);
     } catch (const UpdaterError &error) {
-        FUZZ_CHECK(error.errorCase() == UpdaterError::Case::invalidDiskImage);
+        FUZZ_CHECK(error.kind() == UpdaterError::Kind::invalidDiskImage);
         FUZZ_CHECK(root && !expectedMountPoints(root.get()));
     } catch (const SystemError &) {
         FUZZ_CHECK(!root);
