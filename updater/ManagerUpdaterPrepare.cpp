@@ -2,7 +2,7 @@
 #include "ManagerUpdater.h"
 
 #include "AttachOutput.h"
-#include "ErrorMessage.h"
+#include "text/ErrorText.h"
 #include "FileSystem.h"
 #include "release/ManagerUpdatePolicy.h"
 #include "bundle/StandardizedPath.h"
@@ -72,9 +72,9 @@ void ManagerUpdater::detach(const QString &mountPoint, bool logFailure)
 {
     try {
         run(environment_.tools.diskImageTool, {QStringLiteral("detach"), mountPoint});
-    } catch (const std::exception &error) {
+    } catch (const std::exception &) {
         if (logFailure)
-            logger_.write(QStringLiteral("Unable to detach update image: ") + errorMessage(error));
+            logger_.write(QStringLiteral("Unable to detach update image: ") + errorText(std::current_exception()));
     }
     FileSystem::removeEmptyFolderQuietly(mountPoint);
 }

@@ -1,6 +1,6 @@
 #include "UpdaterEntry.h"
 
-#include "ErrorMessage.h"
+#include "text/ErrorText.h"
 #include "ManagerUpdater.h"
 #include "ParsedArguments.h"
 #include "UpdateLogger.h"
@@ -33,8 +33,8 @@ int updaterEntry(const QStringList &arguments, const UpdaterEnvironment &environ
     try {
         dispatch(arguments, environment, logger);
         return 0;
-    } catch (const std::exception &error) {
-        const QString message = errorMessage(error);
+    } catch (const std::exception &) {
+        const QString message = errorText(std::current_exception());
         logger.write(QStringLiteral("Updater error: ") + message);
         standardError.write((message + u'\n').toUtf8());
         return 1;

@@ -125,7 +125,7 @@ void createFolder(const QString &folder)
     std::error_code error;
     std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
     if (error)
-        throw SystemError(QString::fromStdString(error.message()));
+        throw SystemError(QString::fromLocal8Bit(error.message()));
 }
 
 // Whatever sits at the destination goes before a new file is judged, verified or not.

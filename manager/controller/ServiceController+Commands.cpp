@@ -2,7 +2,7 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
-#include "ErrorText.h"
+#include "text/ErrorText.h"
 #include "service/InstallerClient.h"
 #include "ServiceControllerError.h"
 

@@ -2,7 +2,7 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
-#include "ErrorText.h"
+#include "text/ErrorText.h"
 #include "release/ManagerUpdatePolicy.h"
 #include "ManagerUpdaterClient.h"
 #include "ManagerUpdaterClientError.h"

@@ -1,7 +1,7 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
-#include "ErrorText.h"
+#include "text/ErrorText.h"
 #include "service/InstallerClient.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "ServiceController.h"
 
-#include "ErrorText.h"
+#include "text/ErrorText.h"
 #include "release/ReleaseUpdateError.h"
 
 #include <QPointer>
