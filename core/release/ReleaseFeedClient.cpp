@@ -42,13 +42,13 @@ using ReplyPointer = std::unique_ptr<QNetworkReply, ReplyDeleter>;
 // Takes each piece of a 200 answer's body; false stops the transfer.
 using BodyConsumer = std::function<bool(const char *data, qsizetype length)>;
 
-QUrl manifestRequestURL(const QUrl &url)
+QUrl manifestRequestUrl(const QUrl &url)
 {
     if (!url.isValid())
         return url;
-    QUrl requestURL = url;
-    requestURL.setQuery(QStringLiteral("checkedAt=") + QString::number(QDateTime::currentSecsSinceEpoch()));
-    return requestURL.isValid() ? requestURL : url;
+    QUrl requestUrl = url;
+    requestUrl.setQuery(QStringLiteral("checkedAt=") + QString::number(QDateTime::currentSecsSinceEpoch()));
+    return requestUrl.isValid() ? requestUrl : url;
 }
 
 QNetworkRequest feedRequest(const QUrl &url, const std::optional<QSslConfiguration> &tls)
@@ -161,7 +161,7 @@ QUrl ReleaseFeedClient::edgeServerManifestURL()
 
 QCoro::Task<ReleaseManifest> ReleaseFeedClient::fetchManifest(QUrl url, std::stop_token stop) const
 {
-    QNetworkRequest request = feedRequest(manifestRequestURL(url), tls_);
+    QNetworkRequest request = feedRequest(manifestRequestUrl(url), tls_);
     request.setRawHeader("Cache-Control", "no-cache");
 
     QByteArray body;
