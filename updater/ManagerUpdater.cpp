@@ -29,7 +29,7 @@ ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &argume
 void ManagerUpdater::requireUnderUpdateCache(const QString &location)
 {
     if (environment_.cachesDirectory.isEmpty())
-        throw SystemError(QStringLiteral("The user's caches folder could not be located"));
+        throw SystemError(QStringLiteral("无法找到用户缓存文件夹"));
     FileSystem::createFolders(environment_.cachesDirectory);
 
     const QString root = standardizedPath(environment_.cachesDirectory + QStringLiteral("/Quillo Updates"));

@@ -20,6 +20,8 @@ using Json = nlohmann::json;
 // Records nest a level or two. Refusing deep nesting keeps the recursive teardown of Qt's
 // value tree from running out of stack.
 constexpr std::size_t maximumDepth = 1024;
+// The parser's id for a number too large for a double; every other failure is one of syntax.
+constexpr int numberOverflow = 406;
 
 QString fromUtf8(const std::string &text)
 {
@@ -60,9 +62,11 @@ public:
     bool end_object() override { return close(); }
     bool start_array(std::size_t) override { return open(QJsonArray()); }
     bool end_array() override { return close(); }
-    bool parse_error(std::size_t, const std::string &, const nlohmann::detail::exception &failure) override
+    bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &failure) override
     {
-        error = QString::fromUtf8(failure.what());
+        error = (failure.id == numberOverflow ? QStringLiteral("JSON 文本第 %1 个字节处的数字超出范围")
+                                              : QStringLiteral("JSON 文本第 %1 个字节处有语法错误"))
+                    .arg(position);
         return false;
     }
 
@@ -91,7 +95,7 @@ private:
     bool open(Container container)
     {
         if (open_.size() >= maximumDepth) {
-            error = QStringLiteral("The JSON text nests more than %1 levels deep.").arg(maximumDepth);
+            error = QStringLiteral("JSON 文本嵌套超过 %1 层").arg(maximumDepth);
             return false;
         }
         open_.push_back({std::move(container), QString()});

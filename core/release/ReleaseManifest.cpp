@@ -14,7 +14,7 @@ namespace {
 // Decoding failures are the decoder's own errors, kept apart from the manifest's validation.
 [[noreturn]] void failDecoding(const QString &key, const QString &expected)
 {
-    throw SystemError(QStringLiteral("The value for the key “%1” is missing or is not %2.").arg(key, expected));
+    throw SystemError(QStringLiteral("发布清单中“%1”的值缺失或不是%2").arg(key, expected));
 }
 
 template<typename T>
@@ -27,26 +27,26 @@ T required(std::optional<T> value, const QString &key, const QString &expected)
 
 QString requiredString(const QJsonObject &object, const QString &key)
 {
-    return required(JsonFields::string(object, key), key, QStringLiteral("a string"));
+    return required(JsonFields::string(object, key), key, QStringLiteral("字符串"));
 }
 
 qint64 requiredInteger(const QJsonObject &object, const QString &key)
 {
-    return required(JsonFields::integer(object, key), key, QStringLiteral("an integer"));
+    return required(JsonFields::integer(object, key), key, QStringLiteral("整数"));
 }
 
 QUrl requiredUrl(const QJsonObject &object, const QString &key)
 {
     const QUrl url(requiredString(object, key), QUrl::StrictMode);
     if (!url.isValid())
-        failDecoding(key, QStringLiteral("a valid URL"));
+        failDecoding(key, QStringLiteral("有效的网址"));
     return url;
 }
 
 QDateTime requiredDateTime(const QJsonObject &object, const QString &key)
 {
     return required(parseInternetDateTime(requiredString(object, key)), key,
-                    QStringLiteral("an ISO 8601 date-time"));
+                    QStringLiteral("ISO 8601 日期时间"));
 }
 
 std::optional<qint64> optionalInteger(const QJsonObject &object, const QString &key)
@@ -55,13 +55,6 @@ std::optional<qint64> optionalInteger(const QJsonObject &object, const QString &
     if (value.isUndefined() || value.isNull())
         return std::nullopt;
     return requiredInteger(object, key);
-}
-
-QJsonObject requiredObject(const QJsonValue &value, const QString &what)
-{
-    if (!value.isObject())
-        failDecoding(what, QStringLiteral("an object"));
-    return value.toObject();
 }
 
 ReleaseArtifact decodeArtifact(const QJsonObject &object)
@@ -79,10 +72,13 @@ QList<ReleaseArtifact> decodeArtifacts(const QJsonObject &object)
     const QString key = QStringLiteral("artifacts");
     const QJsonValue value = object.value(key);
     if (!value.isArray())
-        failDecoding(key, QStringLiteral("an array"));
+        failDecoding(key, QStringLiteral("数组"));
     QList<ReleaseArtifact> artifacts;
-    for (const QJsonValue element : value.toArray())
-        artifacts.append(decodeArtifact(requiredObject(element, key)));
+    for (const QJsonValue element : value.toArray()) {
+        if (!element.isObject())
+            failDecoding(key, QStringLiteral("对象数组"));
+        artifacts.append(decodeArtifact(element.toObject()));
+    }
     return artifacts;
 }
 
@@ -93,7 +89,7 @@ QJsonObject parseDocument(const QByteArray &bytes)
     if (!document)
         throw SystemError(error);
     if (!document->isObject())
-        failDecoding(QStringLiteral("manifest"), QStringLiteral("an object"));
+        throw SystemError(QStringLiteral("发布清单不是 JSON 对象"));
     return document->toObject();
 }
 
