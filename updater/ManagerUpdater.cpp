@@ -5,8 +5,10 @@
 #include "process/ProcessRun.h"
 #include "bundle/StandardizedPath.h"
 #include "UpdaterError.h"
+#include "UpdaterLog.h"
 #include "text/Utf8Text.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogger &logger)
@@ -17,7 +19,12 @@ ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogge
 
 ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &arguments)
 {
+    QElapsedTimer clock;
+    clock.start();
     const ProcessOutput output = runProcess(tool, arguments);
+    qCInfo(updaterLog).nospace().noquote() << tool << ' ' << arguments.value(0) << ": "
+                                           << (output.killedBySignal ? "signal " : "exit ") << output.exitCode
+                                           << ", " << clock.elapsed() << " ms";
     ProcessResult result{decodeUtf8OrEmpty(output.standardOutput), decodeUtf8OrEmpty(output.standardError)};
     if (output.killedBySignal || output.exitCode != 0) {
         // QString::trimmed() removes exactly the Unicode White_Space characters.

@@ -5,6 +5,7 @@
 #include "ParsedArguments.h"
 #include "UpdateLogger.h"
 #include "UpdaterError.h"
+#include "UpdaterLog.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ void dispatch(const QStringList &arguments, const UpdaterEnvironment &environmen
     if (arguments.isEmpty())
         throw UpdaterError::invalidArguments(QStringLiteral("缺少更新命令"));
     const QString &command = arguments.first();
+    qCInfo(updaterLog).noquote() << "command" << command;
     // Options are parsed before the command word is looked at, so a malformed option list is
     // reported even for an unknown command.
     const ParsedArguments options = ParsedArguments::parse(arguments.mid(1));

@@ -8,8 +8,10 @@
 #include <QCoroNetworkReply>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -19,6 +21,9 @@
 #include <memory>
 
 namespace {
+
+// Each transfer's address, outcome and time; off unless a logging rule turns it on.
+Q_LOGGING_CATEGORY(feedLog, "quillo.feed", QtFatalMsg)
 
 constexpr int requestTimeoutMilliseconds = 60'000;
 // A manifest is a few hundred bytes; anything past this is not one, and reading on would only
@@ -71,6 +76,19 @@ qint64 statusCode(const QNetworkReply &reply)
 
 enum class Stop { none, status, consumer };
 
+QString outcome(const QNetworkReply &reply, Stop stop)
+{
+    if (stop == Stop::consumer)
+        return QStringLiteral("stopped by the reader");
+    return reply.error() == QNetworkReply::NoError ? QStringLiteral("complete") : reply.errorString();
+}
+
+void logTransfer(const QNetworkReply &reply, Stop stop, const QElapsedTimer &clock)
+{
+    qCInfo(feedLog).nospace().noquote() << reply.url().toString() << ": HTTP " << statusCode(reply) << ", "
+                                        << outcome(reply, stop) << ", " << clock.elapsed() << " ms";
+}
+
 // Moves whatever has arrived to the consumer. A stop is queued rather than done here: aborting
 // finishes the reply at once, which would resume the caller inside this handler.
 void deliver(QNetworkReply &reply, const BodyConsumer &consume, Stop &stop, QByteArray &buffer)
@@ -95,6 +113,8 @@ void deliver(QNetworkReply &reply, const BodyConsumer &consume, Stop &stop, QByt
 QCoro::Task<bool> receive(QNetworkRequest request, qint64 bufferSize, BodyConsumer consume,
                           std::stop_token abandon = {})
 {
+    QElapsedTimer clock;
+    clock.start();
     ReplyPointer reply(sharedNetworkAccess().get(request));
     // Queued for the same reason as in deliver(); dropped if the reply is gone by then.
     const std::stop_callback abandonReply(abandon, [target = reply.get()] {
@@ -107,6 +127,7 @@ QCoro::Task<bool> receive(QNetworkRequest request, qint64 bufferSize, BodyConsum
                      [&] { deliver(*reply, consume, stop, buffer); });
     co_await reply.get();
     deliver(*reply, consume, stop, buffer);
+    logTransfer(*reply, stop, clock);
 
     const qint64 status = statusCode(*reply);
     if (stop == Stop::status || (status != 0 && status != 200))

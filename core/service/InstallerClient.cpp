@@ -6,10 +6,15 @@
 #include "text/TextLines.h"
 #include "text/Utf8Text.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonObject>
+#include <QLoggingCategory>
 
 namespace {
+
+// Each run's command word, exit status and time; off unless a logging rule turns it on.
+Q_LOGGING_CATEGORY(installerLog, "quillo.installer", QtFatalMsg)
 
 const QString shellPath = QStringLiteral("/bin/sh");
 
@@ -35,7 +40,12 @@ InstallerCommandResult InstallerClient::run(const QStringList &arguments) const
 
     // The script is handed to the shell, so it needs no execute permission. Environment,
     // working folder and standard input are the manager's own.
+    QElapsedTimer clock;
+    clock.start();
     const ProcessOutput output = runProcess(shellPath, QStringList{installerPath_} + arguments);
+    qCInfo(installerLog).nospace().noquote() << arguments.value(0) << ": "
+                                             << (output.killedBySignal ? "signal " : "exit ") << output.exitCode
+                                             << ", " << clock.elapsed() << " ms";
     const InstallerCommandResult result{
         decodeUtf8OrEmpty(output.standardOutput),
         decodeUtf8OrEmpty(output.standardError),
