@@ -1,9 +1,9 @@
 // The installer script's standard output as the installer client reads it: the event lines of
 // any command, and the status record on the last line of a status command.
 #include "FuzzCheck.h"
+#include "json/StrictJson.h"
 #include "service/InstallerClient.h"
 #include "service/InstallerClientError.h"
-#include "json/StrictJson.h"
 #include "text/TextLines.h"
 #include "text/Utf8Text.h"
 

@@ -1,10 +1,10 @@
 // Property lists as the manager and the updater read them: every value of an Info.plist, read
 // from the bytes and through a bundle's file, and the disk-image tool's attach output.
-#include "bundle/AppBundle.h"
 #include "AttachOutput.h"
 #include "FuzzCheck.h"
-#include "bundle/PropertyList.h"
 #include "UpdaterError.h"
+#include "bundle/AppBundle.h"
+#include "bundle/PropertyList.h"
 #include "text/Utf8Text.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "AttachOutput.h"
 
-#include "bundle/PropertyList.h"
 #include "UpdaterError.h"
+#include "bundle/PropertyList.h"
 
 QStringList AttachOutput::mountPoints(const QString &propertyListText)
 {

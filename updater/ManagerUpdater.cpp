@@ -1,11 +1,11 @@
 #include "ManagerUpdater.h"
 
 #include "FileSystem.h"
-#include "release/ManagerUpdatePolicy.h"
-#include "process/ProcessRun.h"
-#include "bundle/StandardizedPath.h"
 #include "UpdaterError.h"
 #include "UpdaterLog.h"
+#include "bundle/StandardizedPath.h"
+#include "process/ProcessRun.h"
+#include "release/ManagerUpdatePolicy.h"
 #include "text/Utf8Text.h"
 
 #include <QElapsedTimer>

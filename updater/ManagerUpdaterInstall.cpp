@@ -2,11 +2,11 @@
 #include "ManagerUpdater.h"
 
 #include "BundleSwap.h"
-#include "text/ErrorText.h"
 #include "FileSystem.h"
-#include "release/ManagerUpdatePolicy.h"
-#include "bundle/StandardizedPath.h"
 #include "UpdaterError.h"
+#include "bundle/StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/ErrorText.h"
 
 #include <cerrno>
 #include <chrono>

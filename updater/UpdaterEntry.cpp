@@ -1,11 +1,11 @@
 #include "UpdaterEntry.h"
 
-#include "text/ErrorText.h"
 #include "ManagerUpdater.h"
 #include "ParsedArguments.h"
 #include "UpdateLogger.h"
 #include "UpdaterError.h"
 #include "UpdaterLog.h"
+#include "text/ErrorText.h"
 
 namespace {
 

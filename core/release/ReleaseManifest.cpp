@@ -1,10 +1,10 @@
 #include "release/ReleaseManifest.h"
 
-#include "text/InternetDateTime.h"
 #include "json/JsonFields.h"
+#include "json/StrictJson.h"
 #include "release/ReleaseUpdateError.h"
 #include "release/SemanticVersion.h"
-#include "json/StrictJson.h"
+#include "text/InternetDateTime.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

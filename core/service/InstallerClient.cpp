@@ -1,8 +1,8 @@
 #include "service/InstallerClient.h"
 
-#include "service/InstallerClientError.h"
-#include "process/ProcessRun.h"
 #include "json/StrictJson.h"
+#include "process/ProcessRun.h"
+#include "service/InstallerClientError.h"
 #include "text/TextLines.h"
 #include "text/Utf8Text.h"
 

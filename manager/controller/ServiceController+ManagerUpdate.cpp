@@ -2,11 +2,11 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
-#include "text/ErrorText.h"
-#include "release/ManagerUpdatePolicy.h"
 #include "ManagerUpdaterClient.h"
 #include "ManagerUpdaterClientError.h"
 #include "bundle/StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/ErrorText.h"
 #include "text/UserFacingError.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
-#include "text/ErrorText.h"
 #include "service/InstallerClient.h"
+#include "text/ErrorText.h"
 
 #include <QPointer>
 

@@ -1,9 +1,9 @@
-#include "bundle/AppBundle.h"
 #include "FakeBundle.h"
 #include "FileSystem.h"
 #include "Fixtures.h"
 #include "UpdaterEntry.h"
 #include "UpdaterEnvironment.h"
+#include "bundle/AppBundle.h"
 
 #include <QBuffer>
 #include <QtTest>
