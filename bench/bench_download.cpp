@@ -5,11 +5,11 @@
 // server in this process does not count towards their memory.
 #include "LocalHttpsServer.h"
 #include "RandomFile.h"
-#include "ReleaseFeedClient.h"
-#include "Sha256.h"
 #include "TestCertificate.h"
-#include "UserFacingError.h"
 #include "WaitForTask.h"
+#include "release/ReleaseFeedClient.h"
+#include "release/Sha256.h"
+#include "text/UserFacingError.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // Installer client overhead: status() against the same script run directly by /bin/sh, and
 // draining 64 MiB on each pipe against the same script writing to /dev/null.
 #include "BareShellRun.h"
-#include "InstallerClient.h"
+#include "service/InstallerClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 // The installer client's own reads are measured too, to show which share is whose.
 // Usage: bench_polling_cpu [seconds, default 60] [installer script, default a stand-in]
 #include "BareShellRun.h"
-#include "InstallerClient.h"
 #include "ServiceController.h"
+#include "service/InstallerClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 // Hashing throughput of sha256HexOfFile against `openssl dgst -sha256` on the same 512 MiB file.
 #include "RandomFile.h"
-#include "Sha256.h"
+#include "release/Sha256.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 // The installer script's standard output as the installer client reads it: the event lines of
 // any command, and the status record on the last line of a status command.
 #include "FuzzCheck.h"
-#include "InstallerClient.h"
-#include "InstallerClientError.h"
-#include "StrictJson.h"
-#include "TextLines.h"
-#include "Utf8Text.h"
+#include "json/StrictJson.h"
+#include "service/InstallerClient.h"
+#include "service/InstallerClientError.h"
+#include "text/TextLines.h"
+#include "text/Utf8Text.h"
 
 #include <QJsonDocument>
 

@@ -1,8 +1,8 @@
 // Internet date-time texts: an accepted text is a UTC instant, and writing that instant back
 // with the text's own zone gives the text again.
 #include "FuzzCheck.h"
-#include "InternetDateTime.h"
-#include "Utf8Text.h"
+#include "text/InternetDateTime.h"
+#include "text/Utf8Text.h"
 
 #include <QDateTime>
 #include <QTimeZone>

@@ -1,11 +1,11 @@
 // Property lists as the manager and the updater read them: every value of an Info.plist, read
 // from the bytes and through a bundle's file, and the disk-image tool's attach output.
-#include "AppBundle.h"
 #include "AttachOutput.h"
 #include "FuzzCheck.h"
-#include "PropertyList.h"
 #include "UpdaterError.h"
-#include "Utf8Text.h"
+#include "bundle/AppBundle.h"
+#include "bundle/PropertyList.h"
+#include "text/Utf8Text.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -166,7 +166,7 @@ void checkAttachOutput(const QByteArray &bytes)
         const QStringList mountPoints = AttachOutput::mountPoints(text);
         FUZZ_CHECK(root && expectedMountPoints(root.get()) == mountPoints);
     } catch (const UpdaterError &error) {
-        FUZZ_CHECK(error.errorCase() == UpdaterError::Case::invalidDiskImage);
+        FUZZ_CHECK(error.kind() == UpdaterError::Kind::invalidDiskImage);
         FUZZ_CHECK(root && !expectedMountPoints(root.get()));
     } catch (const SystemError &) {
         FUZZ_CHECK(!root);

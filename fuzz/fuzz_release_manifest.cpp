@@ -1,10 +1,10 @@
 // Release manifest documents: what decode() accepts holds to the manifest's rules, and it
 // refuses only with the decoder's error or the invalid-manifest error.
 #include "FuzzCheck.h"
-#include "ReleaseManifest.h"
-#include "ReleaseUpdateError.h"
-#include "SemanticVersion.h"
-#include "StrictJson.h"
+#include "json/StrictJson.h"
+#include "release/ReleaseManifest.h"
+#include "release/ReleaseUpdateError.h"
+#include "release/SemanticVersion.h"
 
 #include <QJsonArray>
 #include <QJsonObject>

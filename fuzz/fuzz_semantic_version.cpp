@@ -1,7 +1,7 @@
 // Version texts: the input read alone, and split at its first line feed into a pair to compare.
 #include "FuzzCheck.h"
-#include "SemanticVersion.h"
-#include "Utf8Text.h"
+#include "release/SemanticVersion.h"
+#include "text/Utf8Text.h"
 
 #include <QString>
 #include <QStringList>

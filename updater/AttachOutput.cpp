@@ -1,13 +1,13 @@
 #include "AttachOutput.h"
 
-#include "PropertyList.h"
 #include "UpdaterError.h"
+#include "bundle/PropertyList.h"
 
 QStringList AttachOutput::mountPoints(const QString &propertyListText)
 {
     const PropertyList root = readPropertyList(propertyListText.toUtf8());
     if (!root)
-        throw SystemError(QStringLiteral("The disk image tool's output is not a property list"));
+        throw SystemError(QStringLiteral("磁盘映像工具的输出不是属性列表"));
     if (plist_get_node_type(root.get()) != PLIST_DICT)
         throw UpdaterError::invalidDiskImage();
     plist_t entities = plist_dict_get_item(root.get(), "system-entities");

@@ -1,6 +1,6 @@
 #include "FileSystem.h"
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 #include <QtGlobal>
 
@@ -21,17 +21,20 @@ fs::path nativePath(const QString &path)
     return fs::path(path.toStdString());
 }
 
-[[noreturn]] void fail(const char *operation, const QString &first, const QString &second, int error)
+// The operation in the user's words, then the system's own text for the error.
+[[noreturn]] void fail(const QString &operation, std::error_code error)
 {
-    const fs::filesystem_error failure(operation, nativePath(first), nativePath(second),
-                                       std::error_code(error, std::generic_category()));
-    throw SystemError(QString::fromLocal8Bit(failure.what()));
+    throw SystemError(operation + QStringLiteral("：") + QString::fromLocal8Bit(error.message()));
 }
 
-[[noreturn]] void fail(const char *operation, const QString &path, std::error_code error)
+[[noreturn]] void fail(const QString &operation, int error)
 {
-    const fs::filesystem_error failure(operation, nativePath(path), error);
-    throw SystemError(QString::fromLocal8Bit(failure.what()));
+    fail(operation, std::error_code(error, std::generic_category()));
+}
+
+QString renameFailure(const QString &from, const QString &to)
+{
+    return QStringLiteral("无法将“%1”重命名为“%2”").arg(from, to);
 }
 
 bool exchangeUnsupported(int error)
@@ -52,20 +55,20 @@ void FileSystem::createFolders(const QString &path)
     std::error_code error;
     fs::create_directories(nativePath(path), error);
     if (error)
-        fail("cannot create directories", path, error);
+        fail(QStringLiteral("无法创建文件夹“%1”").arg(path), error);
 }
 
 void FileSystem::createPrivateFolder(const QString &path)
 {
     const QByteArray native = path.toLocal8Bit();
     if (::mkdir(native.constData(), 0700) != 0)
-        fail("cannot create directory", path, {}, errno);
+        fail(QStringLiteral("无法创建文件夹“%1”").arg(path), errno);
     // The umask may have taken bits away; the owner needs all three. A folder that cannot get
     // them is not left behind.
     if (::chmod(native.constData(), 0700) != 0) {
         const int error = errno;
         ::rmdir(native.constData());
-        fail("cannot set permissions", path, {}, error);
+        fail(QStringLiteral("无法设置“%1”的权限").arg(path), error);
     }
 }
 
@@ -74,7 +77,7 @@ void FileSystem::removeItem(const QString &path)
     std::error_code error;
     fs::remove_all(nativePath(path), error);
     if (error)
-        fail("cannot remove", path, error);
+        fail(QStringLiteral("无法删除“%1”").arg(path), error);
 }
 
 void FileSystem::removeItemQuietly(const QString &path)
@@ -91,9 +94,9 @@ void FileSystem::removeEmptyFolderQuietly(const QString &path)
 void FileSystem::moveItem(const QString &from, const QString &to)
 {
     if (exists(to))
-        fail("cannot rename", from, to, EEXIST);
+        fail(renameFailure(from, to), EEXIST);
     if (std::rename(from.toLocal8Bit().constData(), to.toLocal8Bit().constData()) != 0)
-        fail("cannot rename", from, to, errno);
+        fail(renameFailure(from, to), errno);
 }
 
 bool FileSystem::exchangeItems(const QString &first, const QString &second)
@@ -114,5 +117,5 @@ bool FileSystem::exchangeItems(const QString &first, const QString &second)
         return true;
     if (exchangeUnsupported(errno))
         return false;
-    fail("cannot exchange", first, second, errno);
+    fail(QStringLiteral("无法交换“%1”和“%2”").arg(first, second), errno);
 }

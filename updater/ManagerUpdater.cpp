@@ -1,12 +1,14 @@
 #include "ManagerUpdater.h"
 
 #include "FileSystem.h"
-#include "ManagerUpdatePolicy.h"
-#include "ProcessRun.h"
-#include "StandardizedPath.h"
 #include "UpdaterError.h"
-#include "Utf8Text.h"
+#include "UpdaterLog.h"
+#include "bundle/StandardizedPath.h"
+#include "process/ProcessRun.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/Utf8Text.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogger &logger)
@@ -17,7 +19,12 @@ ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogge
 
 ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &arguments)
 {
+    QElapsedTimer clock;
+    clock.start();
     const ProcessOutput output = runProcess(tool, arguments);
+    qCInfo(updaterLog).nospace().noquote() << tool << ' ' << arguments.value(0) << ": "
+                                           << (output.killedBySignal ? "signal " : "exit ") << output.exitCode
+                                           << ", " << clock.elapsed() << " ms";
     ProcessResult result{decodeUtf8OrEmpty(output.standardOutput), decodeUtf8OrEmpty(output.standardError)};
     if (output.killedBySignal || output.exitCode != 0) {
         // QString::trimmed() removes exactly the Unicode White_Space characters.
@@ -29,7 +36,7 @@ ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &argume
 void ManagerUpdater::requireUnderUpdateCache(const QString &location)
 {
     if (environment_.cachesDirectory.isEmpty())
-        throw SystemError(QStringLiteral("The user's caches folder could not be located"));
+        throw SystemError(QStringLiteral("无法找到用户缓存文件夹"));
     FileSystem::createFolders(environment_.cachesDirectory);
 
     const QString root = standardizedPath(environment_.cachesDirectory + QStringLiteral("/Quillo Updates"));

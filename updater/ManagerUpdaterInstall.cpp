@@ -2,11 +2,11 @@
 #include "ManagerUpdater.h"
 
 #include "BundleSwap.h"
-#include "ErrorMessage.h"
 #include "FileSystem.h"
-#include "ManagerUpdatePolicy.h"
-#include "StandardizedPath.h"
 #include "UpdaterError.h"
+#include "bundle/StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/ErrorText.h"
 
 #include <cerrno>
 #include <chrono>
@@ -66,8 +66,8 @@ void ManagerUpdater::install(const ParsedArguments &arguments)
         swap.installUpdateCopy();
         validateApplication(request.targetApp, request.version, request.buildNumber);
         run(environment_.tools.opener, {request.targetApp});
-    } catch (const std::exception &error) {
-        rollBack(swap, request.targetApp, errorMessage(error));
+    } catch (const std::exception &) {
+        rollBack(swap, request.targetApp, errorText(std::current_exception()));
         throw;
     }
     finish(swap, request.workDirectory);
@@ -93,8 +93,8 @@ void ManagerUpdater::rollBack(BundleSwap &swap, const QString &targetApp, const 
         return;
     try {
         swap.restorePrevious();
-    } catch (const std::exception &error) {
-        logger_.write(QStringLiteral("Rollback failed: ") + errorMessage(error));
+    } catch (const std::exception &) {
+        logger_.write(QStringLiteral("Rollback failed: ") + errorText(std::current_exception()));
         return;
     }
     try {
@@ -109,9 +109,9 @@ void ManagerUpdater::finish(BundleSwap &swap, const QString &workDirectory)
     if (swap.backupMade()) {
         try {
             swap.removeBackup();
-        } catch (const std::exception &error) {
+        } catch (const std::exception &) {
             logger_.write(QStringLiteral("New manager is running, but the old backup could not be removed: ")
-                          + errorMessage(error));
+                          + errorText(std::current_exception()));
         }
     }
     swap.removeEarlierLeftovers();

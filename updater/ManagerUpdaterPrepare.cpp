@@ -2,11 +2,11 @@
 #include "ManagerUpdater.h"
 
 #include "AttachOutput.h"
-#include "ErrorMessage.h"
 #include "FileSystem.h"
-#include "ManagerUpdatePolicy.h"
-#include "StandardizedPath.h"
 #include "UpdaterError.h"
+#include "bundle/StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/ErrorText.h"
 
 #include <QFileInfo>
 #include <QUuid>
@@ -72,9 +72,9 @@ void ManagerUpdater::detach(const QString &mountPoint, bool logFailure)
 {
     try {
         run(environment_.tools.diskImageTool, {QStringLiteral("detach"), mountPoint});
-    } catch (const std::exception &error) {
+    } catch (const std::exception &) {
         if (logFailure)
-            logger_.write(QStringLiteral("Unable to detach update image: ") + errorMessage(error));
+            logger_.write(QStringLiteral("Unable to detach update image: ") + errorText(std::current_exception()));
     }
     FileSystem::removeEmptyFolderQuietly(mountPoint);
 }

@@ -1,9 +1,9 @@
 // ManagerUpdater: the checks every new bundle passes before it may replace the manager.
 #include "ManagerUpdater.h"
 
-#include "AppBundle.h"
-#include "ManagerUpdatePolicy.h"
 #include "UpdaterError.h"
+#include "bundle/AppBundle.h"
+#include "release/ManagerUpdatePolicy.h"
 
 #include <QFileInfo>
 

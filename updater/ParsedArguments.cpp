@@ -1,7 +1,7 @@
 #include "ParsedArguments.h"
 
-#include "DecimalInteger.h"
 #include "UpdaterError.h"
+#include "text/DecimalInteger.h"
 
 ParsedArguments ParsedArguments::parse(const QStringList &arguments)
 {

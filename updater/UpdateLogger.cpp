@@ -1,5 +1,7 @@
 #include "UpdateLogger.h"
 
+#include "UpdaterLog.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -18,6 +20,7 @@ const QString &UpdateLogger::logPath() const
 
 void UpdateLogger::write(const QString &message) const
 {
+    qCInfo(updaterLog).noquote() << message;
     const QByteArray line = (u'[' + timestamp() + QStringLiteral("] ") + message + u'\n').toUtf8();
     // Opened and closed per line so each line is on disk before the next step; O_APPEND keeps
     // two updaters from overwriting each other's lines.

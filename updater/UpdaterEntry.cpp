@@ -1,10 +1,11 @@
 #include "UpdaterEntry.h"
 
-#include "ErrorMessage.h"
 #include "ManagerUpdater.h"
 #include "ParsedArguments.h"
 #include "UpdateLogger.h"
 #include "UpdaterError.h"
+#include "UpdaterLog.h"
+#include "text/ErrorText.h"
 
 namespace {
 
@@ -13,6 +14,7 @@ void dispatch(const QStringList &arguments, const UpdaterEnvironment &environmen
     if (arguments.isEmpty())
         throw UpdaterError::invalidArguments(QStringLiteral("缺少更新命令"));
     const QString &command = arguments.first();
+    qCInfo(updaterLog).noquote() << "command" << command;
     // Options are parsed before the command word is looked at, so a malformed option list is
     // reported even for an unknown command.
     const ParsedArguments options = ParsedArguments::parse(arguments.mid(1));
@@ -33,8 +35,8 @@ int updaterEntry(const QStringList &arguments, const UpdaterEnvironment &environ
     try {
         dispatch(arguments, environment, logger);
         return 0;
-    } catch (const std::exception &error) {
-        const QString message = errorMessage(error);
+    } catch (const std::exception &) {
+        const QString message = errorText(std::current_exception());
         logger.write(QStringLiteral("Updater error: ") + message);
         standardError.write((message + u'\n').toUtf8());
         return 1;

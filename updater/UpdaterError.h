@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 #include <QString>
 
@@ -8,7 +8,7 @@
 class UpdaterError final : public UserFacingError
 {
 public:
-    enum class Case {
+    enum class Kind {
         invalidArguments,
         commandFailed,
         invalidApplication,
@@ -24,13 +24,13 @@ public:
     static UpdaterError unsupportedInstallLocation();
     static UpdaterError parentDidNotExit();
 
-    Case errorCase() const;
+    Kind kind() const { return kind_; }
     QString errorDescription() const override;
 
 private:
-    UpdaterError(Case errorCase, QString first = {}, QString second = {});
+    UpdaterError(Kind kind, QString first = {}, QString second = {});
 
-    Case case_;
+    Kind kind_;
     QString first_;
     QString second_;
 };

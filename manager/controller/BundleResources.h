@@ -1,6 +1,6 @@
 #pragma once
 
-#include "AppBundle.h"
+#include "bundle/AppBundle.h"
 
 #include <QUrl>
 

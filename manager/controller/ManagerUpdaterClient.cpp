@@ -1,8 +1,8 @@
 #include "ManagerUpdaterClient.h"
 
 #include "ManagerUpdaterClientError.h"
-#include "ProcessRun.h"
-#include "Utf8Text.h"
+#include "process/ProcessRun.h"
+#include "text/Utf8Text.h"
 
 ManagerUpdaterClient::ManagerUpdaterClient(QString helperPath)
     : helperPath_(std::move(helperPath))

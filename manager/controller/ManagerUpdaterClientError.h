@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserFacingError.h"
+#include "text/UserFacingError.h"
 
 #include <QString>
 

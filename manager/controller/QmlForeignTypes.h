@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ServicePresentationState.h"
+#include "service/ServicePresentationState.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>

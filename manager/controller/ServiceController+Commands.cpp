@@ -2,9 +2,9 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
-#include "ErrorText.h"
-#include "InstallerClient.h"
 #include "ServiceControllerError.h"
+#include "service/InstallerClient.h"
+#include "text/ErrorText.h"
 
 #include <QPointer>
 

@@ -2,12 +2,12 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
-#include "ErrorText.h"
-#include "ManagerUpdatePolicy.h"
 #include "ManagerUpdaterClient.h"
 #include "ManagerUpdaterClientError.h"
-#include "StandardizedPath.h"
-#include "UserFacingError.h"
+#include "bundle/StandardizedPath.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "text/ErrorText.h"
+#include "text/UserFacingError.h"
 
 #include <QCoreApplication>
 #include <QDir>

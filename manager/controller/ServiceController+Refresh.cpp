@@ -1,8 +1,8 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
-#include "ErrorText.h"
-#include "InstallerClient.h"
+#include "service/InstallerClient.h"
+#include "text/ErrorText.h"
 
 #include <QPointer>
 

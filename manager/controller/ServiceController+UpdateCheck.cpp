@@ -1,7 +1,7 @@
 #include "ServiceController.h"
 
-#include "ErrorText.h"
-#include "ReleaseUpdateError.h"
+#include "release/ReleaseUpdateError.h"
+#include "text/ErrorText.h"
 
 #include <QPointer>
 

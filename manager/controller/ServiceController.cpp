@@ -1,7 +1,7 @@
 #include "ServiceController.h"
 
 #include "BundleResources.h"
-#include "DecimalInteger.h"
+#include "text/DecimalInteger.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppBundle.h"
-#include "AvailableRelease.h"
-#include "ReleaseFeedClient.h"
-#include "ServicePresentationState.h"
-#include "ServiceStatus.h"
+#include "bundle/AppBundle.h"
+#include "release/AvailableRelease.h"
+#include "release/ReleaseFeedClient.h"
+#include "service/ServicePresentationState.h"
+#include "service/ServiceStatus.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ServicePresentationState.h"
+#include "service/ServicePresentationState.h"
 
 #include <QColor>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "InstallerClient.h"
-#include "InstallerClientError.h"
-#include "ServiceStatus.h"
+#include "service/InstallerClient.h"
+#include "service/InstallerClientError.h"
+#include "service/ServiceStatus.h"
 
 #include <QtTest>
 

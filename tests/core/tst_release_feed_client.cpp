@@ -1,10 +1,10 @@
-#include "AvailableRelease.h"
 #include "LocalHttpsServer.h"
-#include "ManagerUpdatePolicy.h"
-#include "ReleaseFeedClient.h"
-#include "ReleaseUpdateError.h"
 #include "TestCertificate.h"
 #include "WaitForTask.h"
+#include "release/AvailableRelease.h"
+#include "release/ManagerUpdatePolicy.h"
+#include "release/ReleaseFeedClient.h"
+#include "release/ReleaseUpdateError.h"
 
 #include <QTcpServer>
 #include <QtTest>

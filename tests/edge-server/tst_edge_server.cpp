@@ -1,8 +1,8 @@
 // The stand-in installer script (through InstallerClient, as the manager runs it) and print
 // service, each on a free port of 127.0.0.1 under a temporary folder, never the real home.
 
-#include "InstallerClient.h"
-#include "UserFacingError.h"
+#include "service/InstallerClient.h"
+#include "text/UserFacingError.h"
 
 #include <QDir>
 #include <QElapsedTimer>

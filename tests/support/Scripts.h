@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Fixtures.h"
-#include "ServiceStatus.h"
+#include "service/ServiceStatus.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>

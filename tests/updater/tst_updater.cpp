@@ -1,9 +1,9 @@
-#include "AppBundle.h"
 #include "FakeBundle.h"
 #include "FileSystem.h"
 #include "Fixtures.h"
 #include "UpdaterEntry.h"
 #include "UpdaterEnvironment.h"
+#include "bundle/AppBundle.h"
 
 #include <QBuffer>
 #include <QtTest>
@@ -215,7 +215,7 @@ private slots:
         row("mounted elsewhere", {u"QUILLO_FAKE_ATTACH=elsewhere"_s, u"QUILLO_FAKE_DETACH=fail"_s},
             u"安装包中没有找到 Quillo Edge"_s);
         row("output not a property list", {u"QUILLO_FAKE_ATTACH=not-plist"_s},
-            u"The disk image tool's output is not a property list"_s);
+            u"磁盘映像工具的输出不是属性列表"_s);
         row("image without the app", {u"image app misnamed"_s}, u"安装包中没有找到 Quillo Edge"_s);
         row("wrong identifier", {}, u"App 安全校验失败：Bundle ID 不匹配"_s,
             {{u"CFBundleIdentifier"_s, u"dev.quillo.edge.beta"_s}});

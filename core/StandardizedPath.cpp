@@ -1,8 +1,0 @@
-#include "StandardizedPath.h"
-
-#include <QDir>
-
-QString standardizedPath(const QString &path)
-{
-    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
-}
