@@ -23,6 +23,12 @@ constexpr std::size_t maximumDepth = 1024;
 // The parser's id for a number too large for a double; every other failure is one of syntax.
 constexpr int numberOverflow = 406;
 
+// position: the byte where reading stopped, counted from 1.
+QString syntaxErrorAt(std::size_t position)
+{
+    return QStringLiteral("JSON 文本第 %1 个字节处有语法错误").arg(position);
+}
+
 QString fromUtf8(const std::string &text)
 {
     return decodeUtf8Exactly(QByteArrayView(text.data(), qsizetype(text.size())));
@@ -64,9 +70,8 @@ public:
     bool end_array() override { return close(); }
     bool parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &failure) override
     {
-        error = (failure.id == numberOverflow ? QStringLiteral("JSON 文本第 %1 个字节处的数字超出范围")
-                                              : QStringLiteral("JSON 文本第 %1 个字节处有语法错误"))
-                    .arg(position);
+        error = failure.id == numberOverflow ? QStringLiteral("JSON 文本第 %1 个字节处的数字超出范围").arg(position)
+                                             : syntaxErrorAt(position);
         return false;
     }
 
@@ -125,7 +130,7 @@ std::optional<QJsonValue> parseStrictJson(const QByteArray &bytes, QString *erro
     // JSON allows no raw NUL anywhere, so such a text is refused whole.
     if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
         if (error)
-            *error = QStringLiteral("The JSON text holds a NUL byte at offset %1.").arg(nul);
+            *error = syntaxErrorAt(std::size_t(nul) + 1);
         return std::nullopt;
     }
     TreeBuilder builder;
