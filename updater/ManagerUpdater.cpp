@@ -15,13 +15,13 @@ ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogge
 {
 }
 
-ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &arguments)
+ProcessResult ManagerUpdater::run(const Tool &tool, const QStringList &arguments)
 {
-    const ProcessOutput output = runProcess(tool, arguments);
+    const ProcessOutput output = runProcess(tool.path, arguments, tool.name);
     ProcessResult result{decodeUtf8OrEmpty(output.standardOutput), decodeUtf8OrEmpty(output.standardError)};
     if (output.killedBySignal || output.exitCode != 0) {
         // QString::trimmed() removes exactly the Unicode White_Space characters.
-        throw UpdaterError::commandFailed(tool, result.standardError.trimmed());
+        throw UpdaterError::commandFailed(tool.name, result.standardError.trimmed());
     }
     return result;
 }

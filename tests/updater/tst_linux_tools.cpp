@@ -1,6 +1,7 @@
-#include "bundle/BundleSignature.h"
 #include "FakeBundle.h"
-#include "release/ManagerUpdatePolicy.h"
+#include "UpdaterEntry.h"
+#include "bundle/BundleSignature.h"
+#include "linux/LinuxTools.h"
 
 #include <QtTest>
 
@@ -10,14 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString run(const QString &program, const QStringList &arguments)  // standard output, or "failed"
-{
-    QProcess process;
-    process.start(program, arguments);
-    return process.waitForFinished(60000) && process.exitCode() == 0 ? QString::fromUtf8(process.readAll())
-                                                                     : u"failed"_s;
-}
-
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -26,90 +19,111 @@ bool writeFile(const QString &path, const QByteArray &content)
 
 } // namespace
 
-// The Linux stand-ins for the Mac's signature checker and assessor, and the image tool's safe extraction.
+// The updater's preparation with the Linux toolset as shipped (the updater's own program called by each tool's name)
+// over signed archives: what is unpacked, copied, verified and assessed, and what is refused.
 class TestLinuxTools : public QObject
 {
     Q_OBJECT
 
     QTemporaryDir folder_;
-    QHash<QString, QString> fingerprints_;  // key file name: its fingerprint, as the openssl command computes it
 
     QString path(const QString &name) const { return folder_.filePath(name); }
 
-    QString signedBundle(const QString &keyPath, const QString &arrangement)
+    // The release archive for a row: a genuine bundle, signed, changed as the row says, packed.
+    bool makeArchive(const QString &arrangement)
     {
-        const QString bundle = path(u"Quillo Edge.app"_s);
-        QDir(bundle).removeRecursively();
+        const QString bundle = path(u"src/Quillo Edge.app"_s);
         const QString program = bundle + u"/Contents/MacOS/QuilloEdge"_s;
+        QDir(path(u"src"_s)).removeRecursively();
         if (!FakeBundle::write(bundle, FakeBundle::managerInfo(u"1.1.0"_s, 7)) || !writeFile(program, "program")
             || !QFile::link(u"MacOS/QuilloEdge"_s, bundle + u"/Contents/Launcher"_s))
-            return {};
-        ::chmod(QFile::encodeName(program).constData(), arrangement == u"writable" ? 0770 : 0750);
-        BundleSignature::sign(bundle, keyPath);
-        if (arrangement == u"byte changed")
+            return false;
+        ::chmod(QFile::encodeName(program).constData(), arrangement == u"group-writable" ? 0775 : 0755);
+        const QString key = arrangement == u"another key" ? path(u"other.pem"_s)
+                                                           : QStringLiteral(QUILLO_RELEASE_KEY_DIR "/private.pem");
+        BundleSignature::sign(bundle, key);
+        const QString contents = bundle + u"/Contents/"_s;
+        if (arrangement == u"one byte changed")
             writeFile(program, "Program");
         if (arrangement == u"file added")
-            writeFile(bundle + u"/Contents/MacOS/extra"_s, "");
+            writeFile(contents + u"MacOS/extra"_s, "");
         if (arrangement == u"file added to the signature")
-            writeFile(bundle + u"/Contents/_CodeSignature/extra"_s, "");
-        if (arrangement == u"mode changed")
-            ::chmod(QFile::encodeName(program).constData(), 0700);
-        return bundle;
+            writeFile(contents + u"_CodeSignature/extra"_s, "");
+        if (arrangement == u"link out of the tree")
+            QFile::link(u"../../.."_s, contents + u"Resources"_s);
+        if (arrangement == u"hard link")
+            ::link(QFile::encodeName(program).constData(), QFile::encodeName(contents + u"hard"_s).constData());
+        if (arrangement == u"fifo")
+            ::mkfifo(QFile::encodeName(contents + u"fifo"_s).constData(), 0600);
+        QStringList tar{u"--sort=name"_s, u"-cJPf"_s, path(u"release.tar.xz"_s), u"-C"_s, path(u"src"_s),
+                        u"Quillo Edge.app"_s};
+        if (arrangement == u"absolute name" || arrangement == u"parent name")
+            tar.append(arrangement == u"absolute name" ? path(u"outside"_s) : u"../outside"_s);
+        if (arrangement == u"too many entries")  // the top folder over and over
+            tar.append({u"--no-recursion"_s, u"-T"_s, path(u"list"_s)});
+        writeFile(path(u"list"_s), QByteArray("Quillo Edge.app\n").repeated(20000));
+        return writeFile(path(u"outside"_s), "") && QProcess::execute(u"tar"_s, tar) == 0;
     }
 
 private slots:
     void initTestCase()
     {
-        for (const QString &key : {u"key.pem"_s, u"other.pem"_s}) {
-            QVERIFY(run(u"openssl"_s, {u"genpkey"_s, u"-algorithm"_s, u"ed25519"_s, u"-out"_s, path(key)}) != u"failed");
-            run(u"openssl"_s, {u"pkey"_s, u"-in"_s, path(key), u"-pubout"_s, u"-outform"_s, u"DER"_s, u"-out"_s,
-                               path(key + u".der"_s)});
-            fingerprints_[key] = run(u"sha256sum"_s, {path(key + u".der"_s)}).left(64);
-        }
+        if (!QFile::exists(QStringLiteral(QUILLO_RELEASE_KEY_DIR "/private.pem")))
+            QSKIP("this build was given its release key; its private part is elsewhere");
+        QCOMPARE(QProcess::execute(u"openssl"_s, {u"genpkey"_s, u"-algorithm"_s, u"ed25519"_s, u"-out"_s,
+                                                  path(u"other.pem"_s)}),
+                 0);
     }
 
-    // A bundle verifies only as signed, and its signer is the key's fingerprint; the assessment also refuses what
-    // others may change.
-    void verifiesWhatWasSigned_data()
+    void prepares_data()
     {
-        QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("arrangement");
-        QTest::addColumn<QString>("verified");  // the signer's key file or the refusal
-        QTest::addColumn<QString>("assessed");
-        const QString changed = u"文件与签名不符：Contents/MacOS/"_s;
-        QTest::newRow("as signed") << "key.pem" << "" << "key.pem" << "";
-        QTest::newRow("by the build's own key") << "build" << "" << "team" << "";
-        QTest::newRow("signed by another key") << "other.pem" << "" << "other.pem" << "";
-        QTest::newRow("one byte changed") << "key.pem" << "byte changed" << changed + u"QuilloEdge"_s << "";
-        QTest::newRow("mode changed") << "key.pem" << "mode changed" << changed + u"QuilloEdge"_s << "";
-        QTest::newRow("file added") << "key.pem" << "file added" << changed + u"extra"_s << "";
+        QTest::addColumn<QString>("message");  // empty for success
+        const QString unsafe = u"执行 quillo-image 失败：安装包中有不安全的条目："_s;
+        const QString changed = u"执行 quillo-signature 失败：文件与签名不符：Contents/"_s;
+        QTest::newRow("signed by the build's key") << "" << "";
+        QTest::newRow("absolute name") << "absolute name" << unsafe + path(u"outside"_s);
+        QTest::newRow("parent name") << "parent name" << unsafe + u"../outside"_s;
+        QTest::newRow("link out of the tree")
+            << "link out of the tree" << unsafe + u"Quillo Edge.app/Contents/Resources"_s;
+        QTest::newRow("hard link") << "hard link" << unsafe + u"Quillo Edge.app/Contents/hard"_s;
+        QTest::newRow("fifo") << "fifo" << unsafe + u"Quillo Edge.app/Contents/fifo"_s;
+        QTest::newRow("too many entries") << "too many entries" << u"执行 quillo-image 失败：安装包中的文件过多"_s;
+        QTest::newRow("one byte changed") << "one byte changed" << changed + u"MacOS/QuilloEdge"_s;
+        QTest::newRow("file added") << "file added" << changed + u"MacOS/extra"_s;
         QTest::newRow("file added to the signature")
-            << "key.pem" << "file added to the signature" << u"签名中没有这个文件：Contents/_CodeSignature/extra"_s << "";
-        QTest::newRow("group-writable when signed")
-            << "key.pem" << "writable" << "key.pem" << u"其他用户可以修改：Contents/MacOS/QuilloEdge"_s;
+            << "file added to the signature"
+            << u"执行 quillo-signature 失败：签名中没有这个文件：Contents/_CodeSignature/extra"_s;
+        QTest::newRow("another key") << "another key" << u"App 安全校验失败：开发者身份不匹配"_s;
+        QTest::newRow("group-writable")
+            << "group-writable" << u"执行 quillo-assess 失败：其他用户可以修改：Contents/MacOS/QuilloEdge"_s;
     }
 
-    void verifiesWhatWasSigned()
+    void prepares()
     {
-        QFETCH(QString, key);
         QFETCH(QString, arrangement);
-        QFETCH(QString, verified);
-        QFETCH(QString, assessed);
-        const QString keyPath = key == u"build" ? QStringLiteral(QUILLO_RELEASE_KEY_DIR "/private.pem") : path(key);
-        if (!QFile::exists(keyPath))
-            QSKIP("this build was given its release key");
-        const QString bundle = signedBundle(keyPath, arrangement);
-        QVERIFY(!bundle.isEmpty());
-        const auto outcome = [&](QString (*check)(const QString &)) {
-            try {
-                const QString signer = check(bundle);
-                return signer == ManagerUpdatePolicy::teamIdentifier ? u"team"_s : fingerprints_.key(signer, signer);
-            } catch (const UserFacingError &error) {
-                return error.errorDescription();
-            }
-        };
-        QCOMPARE(outcome(BundleSignature::verify), verified);
-        QCOMPARE(outcome(BundleSignature::assess), assessed.isEmpty() ? verified : assessed);
+        QFETCH(QString, message);
+        QVERIFY(makeArchive(arrangement));
+        const QTemporaryDir root;
+        UpdaterEnvironment environment;
+        environment.homeDirectory = root.filePath(u"home"_s);
+        environment.cachesDirectory = root.filePath(u"caches"_s);
+        environment.mountPointParent = root.path();
+        environment.tools = LinuxTools::toolset();
+        for (Tool *tool : {&environment.tools.diskImageTool, &environment.tools.copier,
+                           &environment.tools.signatureChecker, &environment.tools.assessor})
+            tool->path = QStringLiteral(QUILLO_UPDATER_BINARY);
+        const QString staged = environment.cachesDirectory + u"/Quillo Updates/work/Quillo Edge.app"_s;
+        QByteArray standardError;
+        QBuffer buffer(&standardError);
+        buffer.open(QIODevice::WriteOnly);
+        const QStringList arguments{u"prepare"_s, u"--dmg"_s,     path(u"release.tar.xz"_s), u"--staged-app"_s, staged,
+                                    u"--version"_s, u"1.1.0"_s, u"--build"_s,              u"7"_s};
+        QCOMPARE(updaterEntry(arguments, environment, buffer), message.isEmpty() ? 0 : 1);
+        QCOMPARE(QString::fromUtf8(standardError), message.isEmpty() ? QString() : message + u'\n');
+        // Nothing is left of the image, whatever the outcome.
+        QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList({u"caches"_s, u"home"_s}));
     }
 };
 
