@@ -1,5 +1,7 @@
 #include "release/ReleaseLine.h"
 
+#include "release/ReleaseFeedClient.h"
+
 std::optional<ReleaseArtifact> ReleaseLine::artifact(const ReleaseManifest &manifest,
                                                      const QString &architecture) const
 {
@@ -13,9 +15,8 @@ std::optional<ReleaseArtifact> ReleaseLine::artifact(const ReleaseManifest &mani
 
 ReleaseLine ReleaseLine::macOS()
 {
-    return {QUrl(QStringLiteral("https://releases.quillo.dev/quillo/releases/macos/latest/manifest.json")),
-            QStringLiteral("macos"), QStringLiteral("macOS-"), QStringLiteral(".dmg"),
-            QStringLiteral("没有适合这台 Mac 的安装包")};
+    return {ReleaseFeedClient::macOSManifestURL(), QStringLiteral("macos"), QStringLiteral("macOS-"),
+            QStringLiteral(".dmg"), QStringLiteral("没有适合这台 Mac 的安装包")};
 }
 
 ReleaseLine ReleaseLine::linuxDesktop()

@@ -247,28 +247,21 @@ private slots:
         QCOMPARE(ReleaseManifest::decode(manifestWith("08:00:00Z", "16:30:00+08:30")).releasedAt, decoded.releasedAt);
     }
 
-    // This build follows the Linux line: its own manifest, component and archive for this processor.
-    void picksTheArtifactOfItsLine_data()
+    // This build follows the Linux line: its own manifest, component, archive for this processor and words.
+    void followsTheLinuxLine()
     {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("picked");
-        const QString linuxArchive = u"Quillo-Edge-1.1.0-Linux-X86_64.TAR.XZ"_s;
-        QTest::newRow("archive for this processor")
-            << QStringList{imageName, u"q-linux-arm64.tar.xz"_s, linuxArchive} << linuxArchive;
-        QTest::newRow("only other kinds") << QStringList{imageName, u"q-linux-x86_64.tar.gz"_s} << QString();
-    }
-
-    void picksTheArtifactOfItsLine()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QString, picked);
-        ReleaseManifest release = ReleaseManifest::decode(manifest);
-        release.artifacts.clear();
-        for (const QString &name : names)
-            release.artifacts.append({name, 1, digest, QUrl("https://releases.example/" + name)});
         const ReleaseLine line = ReleaseLine::current();
-        QCOMPARE(line.artifact(release, "x86_64").value_or(ReleaseArtifact()).name, picked);
-        QCOMPARE(line.manifestURL.path() + line.component, u"/quillo/releases/linux/latest/manifest.jsonlinux"_s);
+        QCOMPARE(line.manifestURL.path() + u' ' + line.component, u"/quillo/releases/linux/latest/manifest.json linux"_s);
+        ReleaseManifest release = ReleaseManifest::decode(manifest);
+        const auto pick = [&](const QStringList &names) {
+            release.artifacts.clear();
+            for (const QString &name : names)
+                release.artifacts.append({name, 1, digest, QUrl("https://releases.example/" + name)});
+            return line.artifact(release, "x86_64").value_or(ReleaseArtifact()).name;
+        };
+        QCOMPARE(pick({imageName, u"q-linux-arm64.tar.xz"_s, u"Q-Linux-X86_64.TAR.XZ"_s}), u"Q-Linux-X86_64.TAR.XZ"_s);
+        QCOMPARE(pick({imageName, u"q-linux-x86_64.tar.gz"_s}), QString());
+        QCOMPARE(ReleaseUpdateError::noMatchingArtifact().errorDescription(), u"没有适合这台电脑的安装包"_s);
     }
 
     void decidesWhatIsNewer_data()

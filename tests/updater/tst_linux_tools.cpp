@@ -9,16 +9,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-} // namespace
-
 // The updater's preparation with the Linux toolset as shipped (the updater's own program called by each tool's name)
 // over signed archives: what is unpacked, copied, verified and assessed, and what is refused.
 class TestLinuxTools : public QObject
@@ -32,6 +22,10 @@ class TestLinuxTools : public QObject
     // The release archive for a row: a genuine bundle, signed, changed as the row says, packed.
     bool makeArchive(const QString &arrangement)
     {
+        const auto writeFile = [](const QString &name, const QByteArray &content) {
+            QFile file(name);
+            return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+        };
         const QString bundle = path(u"src/Quillo Edge.app"_s);
         const QString program = bundle + u"/Contents/MacOS/QuilloEdge"_s;
         QDir(path(u"src"_s)).removeRecursively();
@@ -45,6 +39,8 @@ class TestLinuxTools : public QObject
         const QString contents = bundle + u"/Contents/"_s;
         if (arrangement == u"one byte changed")
             writeFile(program, "Program");
+        if (arrangement == u"mode changed")
+            ::chmod(QFile::encodeName(program).constData(), 0700);
         if (arrangement == u"file added")
             writeFile(contents + u"MacOS/extra"_s, "");
         if (arrangement == u"file added to the signature")
@@ -90,6 +86,7 @@ private slots:
         QTest::newRow("fifo") << "fifo" << unsafe + u"Quillo Edge.app/Contents/fifo"_s;
         QTest::newRow("too many entries") << "too many entries" << u"执行 quillo-image 失败：安装包中的文件过多"_s;
         QTest::newRow("one byte changed") << "one byte changed" << changed + u"MacOS/QuilloEdge"_s;
+        QTest::newRow("mode changed") << "mode changed" << changed + u"MacOS/QuilloEdge"_s;
         QTest::newRow("file added") << "file added" << changed + u"MacOS/extra"_s;
         QTest::newRow("file added to the signature")
             << "file added to the signature"
@@ -109,10 +106,9 @@ private slots:
         environment.homeDirectory = root.filePath(u"home"_s);
         environment.cachesDirectory = root.filePath(u"caches"_s);
         environment.mountPointParent = root.path();
-        environment.tools = LinuxTools::toolset();
-        for (Tool *tool : {&environment.tools.diskImageTool, &environment.tools.copier,
-                           &environment.tools.signatureChecker, &environment.tools.assessor})
-            tool->path = QStringLiteral(QUILLO_UPDATER_BINARY);
+        Toolset &tools = environment.tools = LinuxTools::toolset();
+        tools.diskImageTool.path = tools.copier.path = tools.signatureChecker.path = tools.assessor.path
+            = QStringLiteral(QUILLO_UPDATER_BINARY);
         const QString staged = environment.cachesDirectory + u"/Quillo Updates/work/Quillo Edge.app"_s;
         QByteArray standardError;
         QBuffer buffer(&standardError);
