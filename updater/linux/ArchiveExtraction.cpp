@@ -206,8 +206,9 @@ private:
                 break;
             if (status < ARCHIVE_WARN)
                 throw unreadable(reader);
+            // Holes count as well: a sparse file of any length would still be read in full later.
             bytes_ += qint64(size);
-            if (bytes_ > limits_.bytes)
+            if (bytes_ > limits_.bytes || offset > limits_.bytes - qint64(size))
                 throw ExtractionError(QStringLiteral("安装包解压后过大"));
             if (::pwrite(file.get(), block, size, offset) != ssize_t(size))
                 fail(name);

@@ -77,7 +77,11 @@ void imageTool(Arguments arguments)
     try {
         extractArchive(arguments[6], mountPoint);
     } catch (...) {
-        emptyFolder(mountPoint);
+        try {
+            emptyFolder(mountPoint);
+        } catch (const std::exception &) {
+            // The failure of the unpacking is the one to report.
+        }
         throw;
     }
     write(stdout, QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>"
@@ -163,6 +167,9 @@ std::optional<int> run(const QString &name, const QStringList &arguments)
         return 0;
     } catch (const UserFacingError &error) {
         write(stderr, error.errorDescription());
+        return 1;
+    } catch (const std::exception &error) {
+        write(stderr, QString::fromLocal8Bit(error.what()));
         return 1;
     }
 }
