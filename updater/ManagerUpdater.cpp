@@ -17,18 +17,18 @@ ManagerUpdater::ManagerUpdater(UpdaterEnvironment environment, const UpdateLogge
 {
 }
 
-ProcessResult ManagerUpdater::run(const QString &tool, const QStringList &arguments)
+ProcessResult ManagerUpdater::run(const Tool &tool, const QStringList &arguments)
 {
     QElapsedTimer clock;
     clock.start();
-    const ProcessOutput output = runProcess(tool, arguments);
-    qCInfo(updaterLog).nospace().noquote() << tool << ' ' << arguments.value(0) << ": "
+    const ProcessOutput output = runProcess(tool.path, arguments, tool.name);
+    qCInfo(updaterLog).nospace().noquote() << tool.name << ' ' << arguments.value(0) << ": "
                                            << (output.killedBySignal ? "signal " : "exit ") << output.exitCode
                                            << ", " << clock.elapsed() << " ms";
     ProcessResult result{decodeUtf8OrEmpty(output.standardOutput), decodeUtf8OrEmpty(output.standardError)};
     if (output.killedBySignal || output.exitCode != 0) {
         // QString::trimmed() removes exactly the Unicode White_Space characters.
-        throw UpdaterError::commandFailed(tool, result.standardError.trimmed());
+        throw UpdaterError::commandFailed(tool.name, result.standardError.trimmed());
     }
     return result;
 }

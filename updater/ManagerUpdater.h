@@ -27,7 +27,7 @@ public:
     void install(const ParsedArguments &arguments);
     void waitForProcessToExit(qint32 processId);
 
-    ProcessResult run(const QString &tool, const QStringList &arguments);
+    ProcessResult run(const Tool &tool, const QStringList &arguments);
     void requireUnderUpdateCache(const QString &location);
 
 private:

@@ -1,6 +1,10 @@
 #include "UpdaterEntry.h"
 #include "UpdaterEnvironment.h"
 
+#ifndef Q_OS_MACOS
+#include "linux/LinuxTools.h"
+#endif
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -27,6 +31,11 @@ int main(int argc, char *argv[])
     QStringList arguments;
     for (int index = 1; index < argc; ++index)
         arguments.append(QString::fromLocal8Bit(argv[index]));
+#ifndef Q_OS_MACOS
+    // Called by a tool's name, the program is that tool; its own command line is unchanged.
+    if (const std::optional<int> status = LinuxTools::run(QString::fromLocal8Bit(argv[0]), arguments))
+        return *status;
+#endif
     QCoreApplication application(argc, argv);
 
     QFile standardError;

@@ -90,9 +90,11 @@ private:
     qsizetype used_ = 0;
 };
 
-pid_t spawn(const QString &program, const QStringList &arguments, const Pipe &out, const Pipe &err)
+pid_t spawn(const QString &program, const QString &name, const QStringList &arguments, const Pipe &out,
+            const Pipe &err)
 {
-    QList<QByteArray> encoded{program.toLocal8Bit()};
+    const QByteArray path = program.toLocal8Bit();
+    QList<QByteArray> encoded{name.isEmpty() ? path : name.toLocal8Bit()};
     for (const QString &argument : arguments)
         encoded.append(argument.toLocal8Bit());
     QList<char *> argv;
@@ -105,7 +107,7 @@ pid_t spawn(const QString &program, const QStringList &arguments, const Pipe &ou
     posix_spawn_file_actions_adddup2(&actions, out.writeEnd(), 1);
     posix_spawn_file_actions_adddup2(&actions, err.writeEnd(), 2);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, encoded.first().constData(), &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid, path.constData(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         throwSystemError(error);
@@ -155,11 +157,11 @@ void drain(pid_t pid, Pipe &out, Pipe &err, Sink &outSink, Sink &errSink)
 
 } // namespace
 
-ProcessOutput runProcess(const QString &program, const QStringList &arguments)
+ProcessOutput runProcess(const QString &program, const QStringList &arguments, const QString &name)
 {
     Pipe out;
     Pipe err;
-    const pid_t pid = spawn(program, arguments, out, err);
+    const pid_t pid = spawn(program, name, arguments, out, err);
     out.closeEnd(1);
     err.closeEnd(1);
 

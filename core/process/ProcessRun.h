@@ -18,4 +18,5 @@ struct ProcessOutput
 // both output pipes while it runs, and blocks until it has exited. Stops reading once the
 // process has exited and its pipes are empty, so a background child that keeps a pipe open
 // cannot hold the caller. Throws SystemError with the system's text when it cannot be started.
-ProcessOutput runProcess(const QString &program, const QStringList &arguments);
+// A name, when given, is the program's own first argument instead of its path.
+ProcessOutput runProcess(const QString &program, const QStringList &arguments, const QString &name = {});

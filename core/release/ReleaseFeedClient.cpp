@@ -1,6 +1,7 @@
 #include "release/ReleaseFeedClient.h"
 
 #include "release/NetworkAccess.h"
+#include "release/ReleaseLine.h"
 #include "release/ReleaseUpdateError.h"
 #include "release/SemanticVersion.h"
 #include "release/Sha256FileWriter.h"
@@ -229,12 +230,7 @@ QCoro::Task<QString> ReleaseFeedClient::downloadAndVerify(ReleaseArtifact artifa
 std::optional<ReleaseArtifact> ReleaseFeedClient::macOSArtifact(const ReleaseManifest &manifest,
                                                                  const QString &architecture)
 {
-    const QString suffix = (QStringLiteral("macOS-") + architecture + QStringLiteral(".dmg")).toLower();
-    for (const ReleaseArtifact &artifact : manifest.artifacts) {
-        if (artifact.name.toLower().endsWith(suffix))
-            return artifact;
-    }
-    return std::nullopt;
+    return ReleaseLine::macOS().artifact(manifest, architecture);
 }
 
 bool ReleaseFeedClient::isNewer(const ReleaseManifest &manifest, const QString &installedVersion,

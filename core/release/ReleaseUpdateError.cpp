@@ -1,5 +1,7 @@
 #include "release/ReleaseUpdateError.h"
 
+#include "release/ReleaseLine.h"
+
 ReleaseUpdateError::ReleaseUpdateError(Kind kind, QString component, qint64 statusCode)
     : kind_(kind)
     , component_(std::move(component))
@@ -47,7 +49,7 @@ QString ReleaseUpdateError::errorDescription() const
     case Kind::invalidManifest:
         return QStringLiteral("发布清单格式无效");
     case Kind::noMatchingArtifact:
-        return QStringLiteral("没有适合这台 Mac 的安装包");
+        return ReleaseLine::current().noMatchingArtifactMessage;
     case Kind::sizeMismatch:
         return QStringLiteral("安装包大小校验失败，请重新下载");
     case Kind::checksumMismatch:

@@ -74,7 +74,7 @@ void ServiceController::updateManager()
     const bool hasBuildNumber = hasArtifact && managerUpdate_->manifest.buildNumber;
     if (!hasArtifact || !hasBuildNumber || isBusy_ || isInstallingManagerUpdate_) {
         if (!hasArtifact)
-            setUpdateMessage(QStringLiteral("没有适合这台 Mac 的安装包"));
+            setUpdateMessage(setup_.managerLine.noMatchingArtifactMessage);
         else if (!hasBuildNumber)
             setUpdateMessage(QStringLiteral("发布信息中缺少构建号"));
         return;

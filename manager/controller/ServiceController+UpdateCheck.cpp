@@ -9,7 +9,6 @@
 
 namespace {
 
-const QString managerComponent = QStringLiteral("macos");
 const QString serverComponent = QStringLiteral("edge-server");
 // The processor this build of the manager runs on, as the release feed names it.
 const QString architecture = QStringLiteral("x86_64");
@@ -110,7 +109,7 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     if (!self)
         co_return;
 
-    if (!failure && managerManifest->component != managerComponent)
+    if (!failure && managerManifest->component != setup_.managerLine.component)
         failure = std::make_exception_ptr(ReleaseUpdateError::wrongComponent(managerManifest->component));
     if (!failure && serverManifest->component != serverComponent)
         failure = std::make_exception_ptr(ReleaseUpdateError::wrongComponent(serverManifest->component));
@@ -123,7 +122,7 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     std::optional<AvailableRelease> managerCandidate;
     if (isNewer(*managerManifest, managerVersion(), managerBuildNumber()))
         managerCandidate = AvailableRelease{*managerManifest,
-                                            ReleaseFeedClient::macOSArtifact(*managerManifest, architecture)};
+                                            setup_.managerLine.artifact(*managerManifest, architecture)};
     setManagerUpdate(std::move(managerCandidate));
 
     std::optional<AvailableRelease> serverCandidate;

@@ -3,6 +3,7 @@
 #include "bundle/AppBundle.h"
 #include "release/AvailableRelease.h"
 #include "release/ReleaseFeedClient.h"
+#include "release/ReleaseLine.h"
 #include "service/ServicePresentationState.h"
 #include "service/ServiceStatus.h"
 
@@ -31,7 +32,8 @@ struct ServiceControllerSetup
 {
     AppBundle bundle = AppBundle::main();
     std::shared_ptr<const ReleaseFeedClient> feed = std::make_shared<const ReleaseFeedClient>();
-    QUrl managerManifestURL = ReleaseFeedClient::macOSManifestURL();
+    ReleaseLine managerLine = ReleaseLine::current();
+    QUrl managerManifestURL = managerLine.manifestURL;
     QUrl serverManifestURL = ReleaseFeedClient::edgeServerManifestURL();
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
     // Empty: the user's own home and caches folders.

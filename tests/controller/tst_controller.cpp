@@ -96,6 +96,7 @@ class ControllerTest : public QObject
         ServiceControllerSetup setup;
         setup.bundle = AppBundle(bundle.isEmpty() ? bundle_ : bundle);
         setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
+        setup.managerLine = ReleaseLine::macOS();
         setup.managerManifestURL = feed_->url(managerPath);
         setup.serverManifestURL = serverManifest.isEmpty() ? feed_->url(serverPath) : serverManifest;
         setup.now = [this] { return now_; };

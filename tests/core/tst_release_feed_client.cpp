@@ -4,6 +4,7 @@
 #include "release/AvailableRelease.h"
 #include "release/ManagerUpdatePolicy.h"
 #include "release/ReleaseFeedClient.h"
+#include "release/ReleaseLine.h"
 #include "release/ReleaseUpdateError.h"
 
 #include <QTcpServer>
@@ -245,6 +246,23 @@ private slots:
         const ReleaseManifest unnumbered = ReleaseManifest::decode(manifestWith("\"buildNumber\":27,", ""));
         QCOMPARE(AvailableRelease({unnumbered, std::nullopt}).versionLabel(), "1.4.0");
         QCOMPARE(ReleaseManifest::decode(manifestWith("08:00:00Z", "16:30:00+08:30")).releasedAt, decoded.releasedAt);
+    }
+
+    // This build follows the Linux line: its own manifest, component, archive for this processor and words.
+    void followsTheLinuxLine()
+    {
+        const ReleaseLine line = ReleaseLine::current();
+        QCOMPARE(line.manifestURL.path() + u' ' + line.component, u"/quillo/releases/linux/latest/manifest.json linux"_s);
+        ReleaseManifest release = ReleaseManifest::decode(manifest);
+        const auto pick = [&](const QStringList &names) {
+            release.artifacts.clear();
+            for (const QString &name : names)
+                release.artifacts.append({name, 1, digest, QUrl("https://releases.example/" + name)});
+            return line.artifact(release, "x86_64").value_or(ReleaseArtifact()).name;
+        };
+        QCOMPARE(pick({imageName, u"q-linux-arm64.tar.xz"_s, u"Q-Linux-X86_64.TAR.XZ"_s}), u"Q-Linux-X86_64.TAR.XZ"_s);
+        QCOMPARE(pick({imageName, u"q-linux-x86_64.tar.gz"_s}), QString());
+        QCOMPARE(ReleaseUpdateError::noMatchingArtifact().errorDescription(), u"没有适合这台电脑的安装包"_s);
     }
 
     void decidesWhatIsNewer_data()

@@ -1,6 +1,7 @@
 #include "FakeBundle.h"
 #include "FileSystem.h"
 #include "Fixtures.h"
+#include "release/ManagerUpdatePolicy.h"
 #include "UpdaterEntry.h"
 #include "UpdaterEnvironment.h"
 #include "bundle/AppBundle.h"
@@ -49,7 +50,8 @@ public:
     {
         for (const char *folder : {"home/Applications", "caches", "mounts"})
             QDir(root_.path()).mkpath(QString::fromLatin1(folder));
-        steer({u"QUILLO_FIXTURE_CALLS="_s + root_.filePath(u"calls"_s),
+        steer({u"QUILLO_FAKE_TEAM_LINE=TeamIdentifier={team}"_s,
+               u"QUILLO_FIXTURE_CALLS="_s + root_.filePath(u"calls"_s),
                u"QUILLO_FAKE_OPENED="_s + root_.filePath(u"opened"_s)});
     }
 
@@ -92,6 +94,7 @@ public:
         text.replace(u"{log}"_s, u"{home}/Library/Logs/Quillo Edge/updater.log"_s);
         text.replace(u"{home}"_s, root_.filePath(u"home"_s));
         text.replace(u"{mount}"_s, mountPoint());
+        text.replace(u"{team}"_s, ManagerUpdatePolicy::teamIdentifier);
         for (const char *tool : {"hdiutil", "ditto", "codesign", "spctl", "open"})
             text.replace(u"{%1}"_s.arg(QLatin1String(tool)), fixturePath(u"fake-"_s + QLatin1String(tool)));
         return text;
@@ -225,7 +228,7 @@ private slots:
         row("build with a fraction", {}, u"App 安全校验失败：构建号不匹配"_s, build(42.5));
         row("invalid signature", {u"QUILLO_FAKE_VERIFY_REJECT=*"_s},
             u"执行 {codesign} 失败：{mount}/Quillo Edge.app: a sealed resource is missing or invalid"_s);
-        row("team inside a longer line", {u"QUILLO_FAKE_TEAM_LINE=Old TeamIdentifier=R7T2MQ94XK"_s},
+        row("team inside a longer line", {u"QUILLO_FAKE_TEAM_LINE=Old TeamIdentifier={team}"_s},
             u"App 安全校验失败：开发者身份不匹配"_s);
         row("assessment rejects", {u"QUILLO_FAKE_ASSESS_REJECT=*"_s},
             u"执行 {spctl} 失败：{mount}/Quillo Edge.app: rejected\nsource=Unnotarized Developer ID"_s);
