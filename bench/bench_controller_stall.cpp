@@ -89,8 +89,8 @@ int main(int argc, char **argv)
     ServiceControllerSetup setup;
     setup.feed = std::make_shared<const ReleaseFeedClient>(certificate.clientConfiguration());
     setup.managerLine = ReleaseLine::macOS();
-    setup.managerManifestURL = feed.url(QStringLiteral("/macos.json"));
-    setup.serverManifestURL = feed.url(QStringLiteral("/edge.json"));
+    setup.managerManifestUrl = feed.url(QStringLiteral("/macos.json"));
+    setup.serverManifestUrl = feed.url(QStringLiteral("/edge.json"));
     setup.homeDirectory = home.path();
     setup.cachesDirectory = home.filePath(QStringLiteral("caches"));
     ServiceController controller(std::move(setup));

@@ -33,8 +33,8 @@ struct ServiceControllerSetup
     AppBundle bundle = AppBundle::main();
     std::shared_ptr<const ReleaseFeedClient> feed = std::make_shared<const ReleaseFeedClient>();
     ReleaseLine managerLine = ReleaseLine::current();
-    QUrl managerManifestURL = managerLine.manifestURL;
-    QUrl serverManifestURL = ReleaseFeedClient::edgeServerManifestURL();
+    QUrl managerManifestUrl = managerLine.manifestURL;
+    QUrl serverManifestUrl = ReleaseFeedClient::edgeServerManifestURL();
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
     // Empty: the user's own home and caches folders.
     QString homeDirectory;
@@ -65,7 +65,7 @@ class ServiceController : public QObject
     Q_PROPERTY(QVariant updateMessage READ updateMessageProperty NOTIFY updateMessageChanged)
 
     // Derived values.
-    Q_PROPERTY(ServicePresentation::State presentationState READ presentationState NOTIFY presentationStateChanged)
+    Q_PROPERTY(ServicePresentationState presentationState READ presentationState NOTIFY presentationStateChanged)
     // The status URL when it parses, else empty: what the page view loads and the browser opens.
     Q_PROPERTY(QUrl dashboardUrl READ dashboardUrl NOTIFY statusChanged)
     Q_PROPERTY(QString managerVersion READ managerVersion CONSTANT)

@@ -85,9 +85,9 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     // The frame keeps the client alive even if the controller goes away mid-transfer.
     const std::shared_ptr<const ReleaseFeedClient> feed = setup_.feed;
     std::stop_source abandonServerFetch;
-    QCoro::Task<ReleaseManifest> managerFetch = feed->fetchManifest(setup_.managerManifestURL);
+    QCoro::Task<ReleaseManifest> managerFetch = feed->fetchManifest(setup_.managerManifestUrl);
     QCoro::Task<ReleaseManifest> serverFetch =
-        feed->fetchManifest(setup_.serverManifestURL, abandonServerFetch.get_token());
+        feed->fetchManifest(setup_.serverManifestUrl, abandonServerFetch.get_token());
 
     std::optional<ReleaseManifest> managerManifest;
     std::optional<ReleaseManifest> serverManifest;

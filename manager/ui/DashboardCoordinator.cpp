@@ -19,9 +19,9 @@ DashboardCoordinator::DashboardCoordinator(QObject *parent)
 
 bool DashboardCoordinator::shouldLoad(const QUrl &url)
 {
-    if (requestedUrl_ == url)
+    if (requestedURL_ == url)
         return false;
-    requestedUrl_ = url;
+    requestedURL_ = url;
     return true;
 }
 
@@ -52,7 +52,7 @@ bool DashboardCoordinator::admit(NavigationRequest request, bool userInput)
     const auto now = NavigationPolicy::Clock::now();
     if (userInput)
         request.userStarted = request.userStarted && lastInput_ && now - *lastInput_ <= userActionLifetime;
-    switch (policy_.decide(requestedUrl_.value_or(QUrl()), request, now)) {
+    switch (policy_.decide(requestedURL_.value_or(QUrl()), request, now)) {
     case NavigationDecision::allow: return true;
     case NavigationDecision::openInDesktop:
         lastInput_.reset();

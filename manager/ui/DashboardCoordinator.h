@@ -39,7 +39,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    std::optional<QUrl> requestedUrl_;
+    std::optional<QUrl> requestedURL_;
     NavigationPolicy policy_;
     QPointer<QQuickItem> view_;
     QPointer<QQuickWindow> window_;

@@ -244,8 +244,8 @@ private slots:
         QVERIFY(FakeBundle::write(bundle, FakeBundle::managerInfo(QStringLiteral("1.4.0"), 27)));
         ServiceControllerSetup setup;
         setup.bundle = AppBundle(bundle);
-        setup.managerManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
-        setup.serverManifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/server.json"));
+        setup.managerManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
+        setup.serverManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:9/server.json"));
         setup.homeDirectory = scripts_.path();
         setup.cachesDirectory = scripts_.filePath(QStringLiteral("caches"));
         setup.quitApplication = [] {};
