@@ -1,6 +1,7 @@
 #include "ServiceController.h"
 
 #include "BundleResources.h"
+#include "ControllerLog.h"
 #include "text/DecimalInteger.h"
 
 #include <QCoreApplication>
@@ -102,6 +103,8 @@ void ServiceController::setActivityProgress(std::optional<double> progress)
 
 void ServiceController::setErrorMessage(std::optional<QString> message)
 {
+    if (message)
+        qCInfo(controllerLog) << "error:" << *message;
     errorMessage_ = std::move(message);
     emit errorMessageChanged();
 }
@@ -138,6 +141,8 @@ void ServiceController::setIsInstallingManagerUpdate(bool installing)
 
 void ServiceController::setUpdateMessage(std::optional<QString> message)
 {
+    if (message)
+        qCInfo(controllerLog) << "update:" << *message;
     updateMessage_ = std::move(message);
     emit updateMessageChanged();
 }

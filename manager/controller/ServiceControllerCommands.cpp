@@ -2,10 +2,12 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
+#include "ControllerLog.h"
 #include "ServiceControllerError.h"
 #include "service/InstallerClient.h"
 #include "text/ErrorText.h"
 
+#include <QElapsedTimer>
 #include <QPointer>
 
 void ServiceController::start()
@@ -53,6 +55,7 @@ void ServiceController::perform(const QString &command, const QStringList &extra
                                 std::optional<QString> expectedVersion, std::function<void(bool)> completion)
 {
     if (isBusy_) {
+        qCInfo(controllerLog) << "command" << command << "refused: another runs";
         if (completion)
             completion(false);
         return;
@@ -66,6 +69,7 @@ void ServiceController::perform(const QString &command, const QStringList &extra
     QStringList arguments{command};
     arguments += extraArguments;
     arguments += QStringLiteral("--json");
+    qCInfo(controllerLog) << "command" << arguments;
     commandTask(client, arguments, command, expectedVersion, completion);
 }
 
@@ -74,6 +78,8 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
                                              std::function<void(bool)> completion)
 {
     QPointer<ServiceController> self(this);
+    QElapsedTimer clock;
+    clock.start();
     std::exception_ptr failure;
     try {
         auto run = startInBackground([client, arguments] { return client.run(arguments); });
@@ -105,6 +111,7 @@ QCoro::Task<> ServiceController::commandTask(InstallerClient client, QStringList
         failure = std::current_exception();
     }
 
+    qCInfo(controllerLog) << "command" << command << (failure ? "failed" : "done") << "in" << clock.elapsed() << "ms";
     if (self) {
         if (failure)
             setErrorMessage(errorText(failure));

@@ -2,6 +2,7 @@
 
 #include "BackgroundTask.h"
 #include "BundleResources.h"
+#include "ControllerLog.h"
 #include "ManagerUpdaterClient.h"
 #include "ManagerUpdaterClientError.h"
 #include "bundle/StandardizedPath.h"
@@ -153,6 +154,7 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
         installer.setArguments(install);
         installer.setStandardOutputFile(QProcess::nullDevice());
         installer.setStandardErrorFile(QProcess::nullDevice());
+        qCInfo(controllerLog) << "handing over to the updater:" << install;
         if (!installer.startDetached())
             throw SystemError(installer.errorString());
     } catch (...) {
@@ -177,6 +179,8 @@ QCoro::Task<> ServiceController::managerUpdateTask(AvailableRelease release, Rel
     pause.setSingleShot(true);
     pause.start(250ms);
     co_await qCoro(pause).waitForTimeout();
-    if (self)
+    if (self) {
+        qCInfo(controllerLog) << "quitting for the update";
         setup_.quitApplication();
+    }
 }

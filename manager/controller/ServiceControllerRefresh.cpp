@@ -1,6 +1,7 @@
 #include "ServiceController.h"
 
 #include "BackgroundTask.h"
+#include "ControllerLog.h"
 #include "service/InstallerClient.h"
 #include "text/ErrorText.h"
 
@@ -14,8 +15,10 @@ constexpr qint64 automaticCheckIntervalMs = 21600LL * 1000;
 
 void ServiceController::refresh(bool silent)
 {
-    if (isBusy_)
+    if (isBusy_) {
+        qCInfo(controllerLog) << "refresh refused: a command runs";
         return;
+    }
     if (!silent && !hasLoadedInitialStatus_)
         setActivityMessage(QStringLiteral("正在读取服务状态…"));
     const InstallerClient client(installerURL().toLocalFile());
@@ -46,6 +49,11 @@ QCoro::Task<> ServiceController::refreshTask(InstallerClient client, bool silent
     }
     if (!self)
         co_return;
+    if (status)
+        qCInfo(controllerLog) << "status: installed" << status->installed << "managed" << status->managed << "running"
+                              << status->running << "healthy" << status->healthy << "version" << status->version;
+    else
+        qCInfo(controllerLog) << "status read failed:" << errorText(failure);
 
     if (failure) {
         // Once a status has been shown, a failing poll keeps it rather than nagging.

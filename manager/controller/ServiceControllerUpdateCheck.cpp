@@ -1,5 +1,6 @@
 #include "ServiceController.h"
 
+#include "ControllerLog.h"
 #include "release/ReleaseUpdateError.h"
 #include "text/ErrorText.h"
 
@@ -77,6 +78,7 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     if (isCheckingUpdates_)
         co_return;
     setIsCheckingUpdates(true);
+    qCInfo(controllerLog) << (silent ? "silent update check" : "update check");
     lastUpdateCheck_ = setup_.now();
     if (!silent)
         setUpdateMessage(QStringLiteral("正在检查新版本…"));

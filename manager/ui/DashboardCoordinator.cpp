@@ -1,5 +1,7 @@
 #include "DashboardCoordinator.h"
 
+#include "WindowLog.h"
+
 #include <QDesktopServices>
 #include <QPointerEvent>
 #include <QQuickItem>
@@ -21,6 +23,7 @@ bool DashboardCoordinator::shouldLoad(const QUrl &url)
 {
     if (requestedURL_ == url)
         return false;
+    qCInfo(pageLog) << "load" << url;
     requestedURL_ = url;
     return true;
 }

@@ -1,8 +1,20 @@
 #include "NavigationPolicy.h"
 
+#include "WindowLog.h"
+
 #include <QStringList>
 
 namespace {
+
+const char *nameOf(NavigationDecision decision)
+{
+    switch (decision) {
+    case NavigationDecision::allow: return "allow";
+    case NavigationDecision::openInDesktop: return "open in desktop";
+    case NavigationDecision::cancel: break;
+    }
+    return "cancel";
+}
 
 int defaultPort(const QString &scheme)
 {
@@ -22,15 +34,29 @@ bool sameOrigin(const QUrl &a, const QUrl &b)
 NavigationDecision NavigationPolicy::decide(const QUrl &home, const NavigationRequest &request,
                                             Clock::time_point now)
 {
+    const auto [decision, why] = judge(home, request, now);
+    qCInfo(pageLog).noquote() << request.url.toDisplayString() << nameOf(decision) << "-" << why;
+    return decision;
+}
+
+std::pair<NavigationDecision, const char *> NavigationPolicy::judge(const QUrl &home, const NavigationRequest &request,
+                                                                    Clock::time_point now)
+{
+    using enum NavigationDecision;
     if (request.url.isEmpty())
-        return NavigationDecision::cancel;
+        return {cancel, "no address"};
     if (sameOrigin(home, request.url))
-        return NavigationDecision::allow;
+        return {allow, "the page's own origin"};
     static const QStringList desktopSchemes{QStringLiteral("http"), QStringLiteral("https"), QStringLiteral("mailto")};
-    if (!request.userStarted || !request.mainFrame || !desktopSchemes.contains(request.url.scheme())
-        || !takeHandOver(now))
-        return NavigationDecision::cancel;
-    return NavigationDecision::openInDesktop;
+    if (!request.userStarted)
+        return {cancel, "another origin, not from the user"};
+    if (!request.mainFrame)
+        return {cancel, "another origin, from a frame"};
+    if (!desktopSchemes.contains(request.url.scheme()))
+        return {cancel, "a scheme the desktop does not get"};
+    if (!takeHandOver(now))
+        return {cancel, "too many hand-overs this minute"};
+    return {openInDesktop, "the user's link to another origin"};
 }
 
 bool NavigationPolicy::takeHandOver(Clock::time_point now)

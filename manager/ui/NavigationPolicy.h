@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <utility>
 
 // Where a navigation of the management page may go. The view shows only the origin of the
 // page it was given; the desktop receives a web or mail address only when the user asked for it
@@ -32,5 +33,8 @@ public:
 private:
     std::deque<Clock::time_point> handOvers_;
 
+    // The decision and, for the log, why.
+    std::pair<NavigationDecision, const char *> judge(const QUrl &home, const NavigationRequest &request,
+                                                      Clock::time_point now);
     bool takeHandOver(Clock::time_point now);
 };

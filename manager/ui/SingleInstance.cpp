@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "WindowLog.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalSocket>
@@ -134,6 +136,7 @@ SingleInstance::Role SingleInstance::claim()
         warn(QStringLiteral("Quillo Edge：无法监听 %1：%2").arg(socketPath_, server_.errorString()));
         return Role::unguarded;
     }
+    qCInfo(instanceLog) << "first manager, listening at" << socketPath_;
     return Role::primary;
 }
 
@@ -157,12 +160,15 @@ SingleInstance::Answer SingleInstance::askRunningManagerToRaise() const
     socket.connectToServer(socketPath_);
     if (!socket.waitForConnected(connectMs)) {
         const auto error = socket.error();
+        qCInfo(instanceLog) << "no running manager answered at" << socketPath_ << error;
         return error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError
             ? Answer::nobody
             : Answer::silent;
     }
     socket.write(raiseRequest);
-    return socket.waitForBytesWritten(requestMs) ? Answer::raised : Answer::silent;
+    const bool sent = socket.waitForBytesWritten(requestMs);
+    qCInfo(instanceLog) << (sent ? "asked the running manager to come forward" : "the running manager took no request");
+    return sent ? Answer::raised : Answer::silent;
 }
 
 // Exactly one line "raise" brings the window forward; anything else, or nothing in time, only
@@ -178,7 +184,9 @@ void SingleInstance::serve(QLocalSocket *connection)
         if (!connection->canReadLine() && connection->bytesAvailable() < longestRequest)
             return;
         const QByteArray line = connection->readLine(longestRequest + 1);
-        if (line == raiseRequest)
+        const bool raise = line == raiseRequest;
+        qCInfo(instanceLog) << (raise ? "another start hands over: raising the window" : "refused a request:") << line;
+        if (raise)
             emit raiseRequested();
         connection->disconnectFromServer();
     });

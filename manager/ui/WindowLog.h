@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QLoggingCategory>
+
+// Off unless switched on, e.g. QT_LOGGING_RULES="quillo.page.info=true;quillo.instance.info=true".
+// "quillo.page": each navigation decision of the management page view.
+Q_DECLARE_LOGGING_CATEGORY(pageLog)
+// "quillo.instance": each single-instance hand-over.
+Q_DECLARE_LOGGING_CATEGORY(instanceLog)
