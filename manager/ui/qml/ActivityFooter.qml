@@ -7,7 +7,7 @@ import QuilloEdge.Controller
 RowLayout {
     id: footer
     required property ServiceController controller
-    visible: Presentation.showsActivity(controller.isBusy, controller.isInstallingManagerUpdate)
+    visible: controller.isBusy || controller.isInstallingManagerUpdate
     spacing: 8
 
     // Runs only while work runs: an idle indicator would redraw the window without end.

@@ -27,7 +27,7 @@ Card {
         objectName: "adoptButton"
         text: "迁移并启用"
         symbol: "emblem-synchronizing-symbolic"
-        enabled: Presentation.canRunCommand(card.controller.isBusy)
+        enabled: !card.controller.isBusy
         onClicked: card.controller.install()
     }
 }

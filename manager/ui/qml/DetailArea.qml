@@ -7,7 +7,7 @@ import QuilloEdge.Controller
 Rectangle {
     id: area
     required property ServiceController controller
-    readonly property bool showsPage: Presentation.showsDashboard(controller.status.healthy, controller.dashboardUrl)
+    readonly property bool showsPage: controller.status.healthy && controller.dashboardUrl.toString() !== ""
     readonly property bool pageFailed: page.item !== null && page.item.gaveUp
     color: Theme.windowBackground
 

@@ -21,7 +21,7 @@ Dialog {
     padding: 20
 
     function follow() {
-        const present = Presentation.showsErrorAlert(controller.errorMessage)
+        const present = controller.errorMessage !== null
         if (present && (visible || (here && !hadError))) {
             message = Presentation.errorAlertText(controller.errorMessage)
             open()
@@ -36,7 +36,7 @@ Dialog {
         function onErrorMessageChanged() { alert.follow() }
     }
     onClosed: {
-        if (Presentation.showsErrorAlert(controller.errorMessage))
+        if (controller.errorMessage !== null)
             controller.errorMessage = null
     }
 

@@ -27,7 +27,7 @@ Card {
         symbol: "system-shutdown-symbolic"
         // The first action a new user takes, so it holds the keyboard focus.
         focus: true
-        enabled: Presentation.canRunCommand(card.controller.isBusy)
+        enabled: !card.controller.isBusy
         onClicked: card.controller.install()
     }
 }

@@ -18,7 +18,7 @@ ToolBar {
             text: "刷新"
             symbol: "view-refresh-symbolic"
             flat: true
-            enabled: Presentation.canRunCommand(toolbar.controller.isBusy)
+            enabled: !toolbar.controller.isBusy
             onClicked: toolbar.controller.refresh(false)
         }
         ActionButton {
@@ -34,8 +34,7 @@ ToolBar {
             text: "检查更新"
             symbol: "document-save-symbolic"
             flat: true
-            enabled: Presentation.canCheckForUpdates(toolbar.controller.isCheckingUpdates,
-                                                     toolbar.controller.isInstallingManagerUpdate)
+            enabled: !toolbar.controller.isCheckingUpdates && !toolbar.controller.isInstallingManagerUpdate
             onClicked: toolbar.controller.checkForUpdates(false)
         }
     }

@@ -13,7 +13,7 @@ SettingsSection {
 
     RowLayout {
         spacing: 8
-        enabled: Presentation.canOpenServiceFolders(section.controller.status.managed)
+        enabled: section.controller.status.managed
         ActionButton {
             objectName: "settingsLogsButton"
             text: "打开日志目录"
@@ -32,7 +32,7 @@ SettingsSection {
         objectName: "removeServiceButton"
         text: "移除打印服务…"
         symbol: "user-trash-symbolic"
-        enabled: Presentation.canRemoveService(section.controller.status.managed, section.controller.isBusy)
+        enabled: section.controller.status.managed && !section.controller.isBusy
         onClicked: section.removeRequested()
     }
 }

@@ -12,7 +12,7 @@ SettingsSection {
     DetailRow {
         objectName: "settingsVersionRow"
         label: "版本"
-        value: Presentation.installedVersionText(section.controller.status.version)
+        value: section.controller.status.version || "未安装"
         Layout.fillWidth: true
     }
     Divider {}
@@ -36,7 +36,7 @@ SettingsSection {
             objectName: "settingsAutoStartSwitch"
             padding: 0
             checked: section.controller.status.autoStart
-            enabled: Presentation.canChangeAutoStart(section.controller.status.managed, section.controller.isBusy)
+            enabled: section.controller.status.managed && !section.controller.isBusy
             Accessible.name: "登录后自动启动"
             Keys.onReturnPressed: { toggle(); toggled() }
             Keys.onEnterPressed: { toggle(); toggled() }

@@ -19,16 +19,16 @@ ColumnLayout {
         spacing: 8
         ProminentButton {
             objectName: "runButton"
-            text: Presentation.runButtonTitle(controls.running)
-            symbol: Presentation.runButtonSymbol(controls.running)
-            enabled: Presentation.canRunCommand(controls.controller.isBusy)
+            text: controls.running ? "停止" : "启动"
+            symbol: controls.running ? "media-playback-stop-symbolic" : "media-playback-start-symbolic"
+            enabled: !controls.controller.isBusy
             onClicked: controls.running ? controls.controller.stop() : controls.controller.start()
         }
         ActionButton {
             objectName: "restartButton"
             text: "重新启动"
             symbol: "view-refresh-symbolic"
-            enabled: Presentation.canRestart(controls.controller.isBusy, controls.controller.status.installed)
+            enabled: !controls.controller.isBusy && controls.controller.status.installed
             onClicked: controls.controller.restart()
         }
     }
@@ -39,7 +39,7 @@ ColumnLayout {
         font.pixelSize: Theme.bodySize
         leftPadding: 0
         checked: controls.controller.status.autoStart
-        enabled: Presentation.canRunCommand(controls.controller.isBusy)
+        enabled: !controls.controller.isBusy
         Accessible.name: text
         Keys.onReturnPressed: { toggle(); toggled() }
         Keys.onEnterPressed: { toggle(); toggled() }

@@ -18,7 +18,7 @@ ColumnLayout {
     DetailRow {
         objectName: "versionRow"
         label: "版本"
-        value: Presentation.versionText(details.controller.status.version)
+        value: details.controller.status.version || "未知"
         Layout.fillWidth: true
     }
     DetailRow {

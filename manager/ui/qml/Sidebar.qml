@@ -38,7 +38,7 @@ Rectangle {
             }
             Card {
                 objectName: "serviceControlsCard"
-                visible: sidebar.area === Presentation.Controls
+                visible: sidebar.area === Presentation.ServiceArea.controls
                 spacing: 12
                 Layout.fillWidth: true
                 ServiceControls {
@@ -57,13 +57,13 @@ Rectangle {
             }
             AdoptionCard {
                 objectName: "adoptionCard"
-                visible: sidebar.area === Presentation.Adoption
+                visible: sidebar.area === Presentation.ServiceArea.adoption
                 controller: sidebar.controller
                 Layout.fillWidth: true
             }
             InstallCard {
                 objectName: "installCard"
-                visible: sidebar.area === Presentation.Install
+                visible: sidebar.area === Presentation.ServiceArea.install
                 controller: sidebar.controller
                 Layout.fillWidth: true
             }

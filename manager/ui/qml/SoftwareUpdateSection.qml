@@ -30,8 +30,8 @@ SettingsSection {
         Item { Layout.fillWidth: true }
         ProminentButton {
             objectName: "settingsUpdateButton"
-            text: Presentation.settingsUpdateButtonTitle(section.controller.isInstallingServerUpdate,
-                                                         section.controller.isInstallingManagerUpdate)
+            text: Presentation.updateButtonTitle(section.controller.isInstallingServerUpdate
+                                                 || section.controller.isInstallingManagerUpdate)
             enabled: section.controller.canUpdateSoftware
             onClicked: section.controller.updateAvailableSoftware()
         }
@@ -48,9 +48,8 @@ SettingsSection {
         ActionButton {
             objectName: "settingsCheckButton"
             text: "检查更新"
-            enabled: Presentation.canCheckForUpdatesInSettings(section.controller.isCheckingUpdates,
-                                                               section.controller.isInstallingServerUpdate,
-                                                               section.controller.isInstallingManagerUpdate)
+            enabled: !section.controller.isCheckingUpdates && !section.controller.isInstallingServerUpdate
+                     && !section.controller.isInstallingManagerUpdate
             onClicked: section.controller.checkForUpdates(false)
         }
         // Runs only while a check runs: an idle indicator would redraw the window without end.
@@ -62,7 +61,7 @@ SettingsSection {
         }
         Label {
             objectName: "settingsUpdateMessage"
-            text: Presentation.optionalText(section.controller.updateMessage)
+            text: section.controller.updateMessage ?? ""
             color: Theme.secondaryText
             font.pixelSize: Theme.captionSize
             wrapMode: Text.Wrap

@@ -7,7 +7,7 @@ import QuilloEdge.Controller
 Card {
     id: card
     required property ServiceController controller
-    readonly property color stateColor: Presentation.statusColor(controller.presentationState)
+    readonly property color stateColor: Theme.toneColors[Presentation.statusTone(controller.presentationState)]
 
     RowLayout {
         spacing: 12

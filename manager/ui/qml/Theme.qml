@@ -10,6 +10,11 @@ QtObject {
     readonly property color cardBackground: "#FFFFFF"
     readonly property color cardBorder: "#E1E1E6"
     readonly property color orange: "#FF9500"
+    readonly property color green: "#34C759"
+    readonly property color red: "#FF3B30"
+    readonly property color grey: "#8E8E93"
+    // The colour of each Presentation.Tone, in its order: neutral, attention, good, fault.
+    readonly property var toneColors: [grey, orange, green, red]
     readonly property color adoptionBackground: "#FFF4E5"
     readonly property color adoptionBorder: "#FFD8A8"
     readonly property color divider: "#DCDCE1"

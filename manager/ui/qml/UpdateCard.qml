@@ -12,12 +12,12 @@ Card {
     RowLayout {
         spacing: 6
         Symbol {
-            name: Presentation.updateHeadingSymbol(card.hasUpdates)
+            name: card.hasUpdates ? "software-update-available-symbolic" : "emblem-ok-symbolic"
             color: card.hasUpdates ? Theme.accent : Theme.secondaryText
         }
         Label {
             objectName: "updateHeading"
-            text: Presentation.updateHeading(card.hasUpdates)
+            text: card.hasUpdates ? "有可用更新" : "软件更新"
             font.pixelSize: Theme.headlineSize
             font.weight: Font.DemiBold
         }
@@ -68,11 +68,10 @@ Card {
         }
         ActionButton {
             objectName: "cardCheckButton"
-            text: Presentation.checkButtonTitle(card.controller.isCheckingUpdates)
+            text: card.controller.isCheckingUpdates ? "检查中…" : "检查更新"
             font.pixelSize: Theme.captionSize
             padding: 4
-            enabled: Presentation.canCheckForUpdates(card.controller.isCheckingUpdates,
-                                                     card.controller.isInstallingManagerUpdate)
+            enabled: !card.controller.isCheckingUpdates && !card.controller.isInstallingManagerUpdate
             onClicked: card.controller.checkForUpdates(false)
         }
     }

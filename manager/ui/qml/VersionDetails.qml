@@ -36,8 +36,7 @@ ColumnLayout {
         }
         DetailRow {
             objectName: "serverVersionRow"
-            visible: Presentation.showsServerVersionRow(details.controller.status.installed,
-                                                        details.controller.serverUpdate)
+            visible: details.controller.status.installed || details.controller.serverUpdate !== null
             label: "打印服务"
             value: details.controller.serverVersionDetail
             Layout.fillWidth: true
