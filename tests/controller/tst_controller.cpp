@@ -38,6 +38,8 @@ const QString stopping = QStringLiteral("正在停止打印服务…");
 const QString noService = QStringLiteral("App 内缺少打印服务，请重新下载安装包");
 const QString mismatch = QStringLiteral("打印服务更新未完成：目标版本为 2.1.0，当前仍为 ");
 const QString handingOver = QStringLiteral("更新已准备，正在重新打开 Quillo Edge…");
+const QString downloading = QStringLiteral("正在下载并校验管理应用…");
+const QString preparing = QStringLiteral("正在验证签名并准备更新…");
 
 // A healthy, managed print service of that version.
 ServiceStatus runningStatus(const QString &version = QStringLiteral("2.0.1"))
@@ -144,6 +146,35 @@ class ControllerTest : public QObject
         feed_->route(serverPath, ScriptedResponse::ok(manifest("edge-server", server, serverBuild)));
     }
 
+    // Runs updateAvailableSoftware() to its end, keeping what it published on the way: a run can end
+    // before its continuation is awaited, so the whole call may finish at once. A handed-over update
+    // quits once, anything else not at all, and only a handed-over offer is gone.
+    QStringList published_;
+    QList<bool> installingServer_;
+    qint64 handedOverAt_ = -1;
+    bool runUpdate(ServiceController &controller, bool handsOver)
+    {
+        const bool offered = controller.managerUpdate().has_value();
+        // The connections end with the controller.
+        const ServiceController *c = &controller;
+        connect(c, &ServiceController::updateMessageChanged, this,
+                [this, c] { published_ += c->updateMessage().value_or(QString()); });
+        connect(c, &ServiceController::managerUpdateChanged, this, [this] { handedOverAt_ = clock_.elapsed(); });
+        connect(c, &ServiceController::isInstallingServerUpdateChanged, this,
+                [this, c] { installingServer_ += c->isInstallingServerUpdate(); });
+        controller.updateAvailableSoftware();
+        const bool ended = QTest::qWaitFor(
+            [&] {
+                return !controller.isBusy() && !controller.isInstallingServerUpdate()
+                    && controller.isInstallingManagerUpdate() == handsOver && quitCalls_ == int(handsOver);
+            },
+            15000);
+        settle();
+        return ended && quitCalls_ == int(handsOver)
+            && controller.managerUpdate().has_value() == (offered && !handsOver)
+            && (handsOver || QDir(updates()).isEmpty(QDir::Dirs | QDir::NoDotAndDotDot));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -163,6 +194,8 @@ private slots:
         scripts_ = std::make_unique<Scripts>();
         now_ = QDateTime(QDate(2025, 3, 1), QTime(9, 0), Qt::UTC);
         quitCalls_ = 0;
+        published_.clear();
+        installingServer_.clear();
         clock_.start();
         QDir(updates()).removeRecursively(); // a handed-over update leaves its work folder to the updater
         feed_->route(dmgPath, ScriptedResponse::ok(dmgBytes));
@@ -439,119 +472,120 @@ private slots:
         QCOMPARE(controller->updateMessage(), QStringLiteral("下载安装包失败（404）"));
     }
 
-    // updateAvailableSoftware(): the print service first, the manager only after its success: it is
-    // downloaded, prepared by a private copy of the updater and handed over a moment before quitting.
-    // The manager's guards in their order; a failure keeps the offer, leaves no folder, does not quit.
-    void updateRunsTheServiceThenTheManager_data()
+    // updateAvailableSoftware(): the print service first, the manager only after its success. A
+    // failure keeps the offer, leaves no folder and does not quit.
+    void updateRunsTheServiceFirst_data()
     {
         QTest::addColumn<QString>("manager");
         QTest::addColumn<QString>("server");
-        QTest::addColumn<QString>("scenario");
+        QTest::addColumn<bool>("managed");
+        QTest::addColumn<QByteArray>("upgradeExit");
+        QTest::addColumn<QString>("reported"); // the print service's version after its update
         QTest::addColumn<QStringList>("messages"); // every update message on the way
         QTest::addColumn<QString>("error");
         const QString updated = QStringLiteral("打印服务已更新到 2.1.0");
-        const QString downloading = QStringLiteral("正在下载并校验管理应用…");
-        const QString preparing = QStringLiteral("正在验证签名并准备更新…");
-        const QString failed = QStringLiteral("更新助手执行失败");
-        QTest::newRow("service then manager")
-            << "1.5.0" << "2.1.0" << "" << QStringList{updated, downloading, preparing, handingOver} << "";
-        QTest::newRow("service only")
-            << "1.3.0" << "2.1.0" << "" << QStringList{updated, "Quillo Edge 已更新到最新版本"} << "";
-        QTest::newRow("nothing to update") << "1.3.0" << "2.0.1" << "" << QStringList{latest} << "";
-        QTest::newRow("service fails")
-            << "1.5.0" << "2.1.0" << "upgrade fails" << QStringList() << "服务命令执行失败（1）";
-        QTest::newRow("service needs adoption")
-            << "1.5.0" << "2.1.0" << "unmanaged" << QStringList() << "请先迁移现有安装，再更新 Quillo Edge";
-        QTest::newRow("service reports no version")
-            << "1.5.0" << "2.1.0" << "reports nothing" << QStringList() << mismatch + "未知";
+        const QStringList none;
+        QTest::newRow("service then manager") << "1.5.0" << "2.1.0" << true << QByteArray() << "2.1.0"
+                                              << QStringList{updated, downloading, preparing, handingOver} << "";
+        QTest::newRow("service only") << "1.3.0" << "2.1.0" << true << QByteArray() << "2.1.0"
+                                      << QStringList{updated, "Quillo Edge 已更新到最新版本"} << "";
+        QTest::newRow("nothing to update") << "1.3.0" << "2.0.1" << true << QByteArray() << "2.0.1"
+                                           << QStringList{latest} << "";
+        QTest::newRow("service fails") << "1.5.0" << "2.1.0" << true << QByteArray("1") << "2.1.0" << none
+                                       << "服务命令执行失败（1）";
+        QTest::newRow("service needs adoption") << "1.5.0" << "2.1.0" << false << QByteArray() << "2.1.0" << none
+                                                << "请先迁移现有安装，再更新 Quillo Edge";
+        QTest::newRow("service reports no version") << "1.5.0" << "2.1.0" << true << QByteArray() << "" << none
+                                                    << mismatch + "未知";
         QTest::newRow("service writes its version otherwise")
-            << "1.5.0" << "2.1.0" << "reports 02.1.0" << QStringList() << mismatch + "02.1.0";
-        QTest::newRow("no disk image for this Mac")
-            << "1.5.0" << "2.0.1" << "no disk image" << QStringList{"没有适合这台 Mac 的安装包"} << "";
-        QTest::newRow("no build number")
-            << "1.5.0" << "2.0.1" << "no build" << QStringList{"发布信息中缺少构建号"} << "";
-        QTest::newRow("outside Applications, updater missing too")
-            << "1.5.0" << "2.0.1" << "in Downloads, no updater" << QStringList()
-            << "请先将 Quillo Edge 移到“应用程序”文件夹，再使用自动更新";
-        QTest::newRow("updater not executable")
-            << "1.5.0" << "2.0.1" << "updater not executable" << QStringList()
-            << "App 内缺少更新助手，请重新下载安装包";
-        QTest::newRow("not writable")
-            << "1.5.0" << "2.0.1" << "not writable" << QStringList()
-            << "没有权限更新当前 App，请确认当前用户可以写入“应用程序”文件夹";
-        QTest::newRow("updater explains")
-            << "1.5.0" << "2.0.1" << "prepare explains"
-            << QStringList{downloading, preparing, "App 安全校验失败：签名无效"} << "";
-        QTest::newRow("updater silent")
-            << "1.5.0" << "2.0.1" << "prepare silent" << QStringList{downloading, preparing, failed} << "";
-        QTest::newRow("updater killed") // whatever exit code a crash leaves
-            << "1.5.0" << "2.0.1" << "prepare killed" << QStringList{downloading, preparing, failed} << "";
+            << "1.5.0" << "2.1.0" << true << QByteArray() << "02.1.0" << none << mismatch + "02.1.0";
     }
-
-    void updateRunsTheServiceThenTheManager()
+    void updateRunsTheServiceFirst()
     {
-        QFETCH(QString, scenario);
         QFETCH(QStringList, messages);
-        const bool handedOver = messages.contains(handingOver);
-        // The running bundle's path is handed over in standardised form.
-        QString bundle = home_.filePath(QStringLiteral("Applications/./Quillo Edge.app"));
-        if (scenario.startsWith(u"in Downloads"))
-            bundle = makeManagerBundle(home_.filePath(QStringLiteral("Downloads")));
-        if (scenario == u"not writable") {
-            // Nothing can be written into a folder that is not there, not even by root.
-            if (QFileInfo::exists(QStringLiteral("/Applications")))
-                QSKIP("this machine has an /Applications folder");
-            bundle = QStringLiteral("/Applications/Quillo Edge.app");
-        }
-        serve(FETCHED(QString, manager), scenario == u"no build" ? Build() : Build(30), FETCHED(QString, server), {},
-              scenario != u"no disk image");
-        if (scenario.endsWith(u"no updater"))
-            QFile::remove(scripts_->updater);
-        if (scenario == u"updater not executable")
-            QFile::setPermissions(scripts_->updater, QFile::ReadOwner | QFile::WriteOwner);
+        serve(FETCHED(QString, manager), 30, FETCHED(QString, server));
         ServiceStatus before = runningStatus();
-        before.managed = scenario != u"unmanaged";
-        auto controller = checked(before, bundle);
+        before.managed = FETCHED(bool, managed);
+        auto controller = checked(before, bundle_);
         QVERIFY(controller);
         const bool upgrades = controller->serverUpdate() && before.managed;
-        const bool offered = controller->managerUpdate().has_value();
-        // After its update the print service reports the target version, unless the row says otherwise.
-        QString reported = QStringLiteral("2.1.0");
-        if (scenario.startsWith(u"reports "))
-            reported = scenario == u"reports nothing" ? QString() : scenario.mid(8);
-        scripts_->setStatus(runningStatus(reported));
-        scripts_->set(QStringLiteral("upgrade.exit"), scenario == u"upgrade fails" ? "1" : "");
-        scripts_->set(QStringLiteral("prepare.stderr"), scenario == u"prepare explains" ? "App 安全校验失败：签名无效\n" : "");
-        scripts_->set(scenario == u"prepare killed" ? QStringLiteral("prepare.kill") : QStringLiteral("prepare.exit"),
-                      scenario.startsWith(u"prepare") ? "1" : "");
-        qint64 handedOverAt = -1;
-        QStringList published;
-        connect(controller.get(), &ServiceController::updateMessageChanged, this,
-                [&] { published += controller->updateMessage().value_or(QString()); });
-        connect(controller.get(), &ServiceController::managerUpdateChanged, this,
-                [&] { handedOverAt = clock_.elapsed(); });
-        // A run can end before its continuation is awaited, so the whole call may finish at once:
-        // what counts is what was shown on the way, not the state right after the call.
-        QList<bool> installingServer;
-        connect(controller.get(), &ServiceController::isInstallingServerUpdateChanged, this,
-                [&] { installingServer += controller->isInstallingServerUpdate(); });
-        controller->updateAvailableSoftware();
-        QTRY_VERIFY_WITH_TIMEOUT(!controller->isBusy() && !controller->isInstallingServerUpdate()
-                                     && controller->isInstallingManagerUpdate() == handedOver,
-                                 15000);
-        QTRY_COMPARE_WITH_TIMEOUT(quitCalls_, handedOver ? 1 : 0, 15000);
-        settle();
-        QCOMPARE(published, messages);
-        QCOMPARE(installingServer, upgrades ? QList<bool>({true, false}) : QList<bool>());
+        scripts_->setStatus(runningStatus(FETCHED(QString, reported)));
+        scripts_->set(QStringLiteral("upgrade.exit"), FETCHED(QByteArray, upgradeExit));
+        QVERIFY(runUpdate(*controller, messages.contains(handingOver)));
+        QCOMPARE(published_, messages);
+        QCOMPARE(installingServer_, upgrades ? QList<bool>({true, false}) : QList<bool>());
         QTEST(controller->errorMessage().value_or(QString()), "error");
         QCOMPARE(scripts_->calls().mid(1, 1),
                  (upgrades ? Calls{{"upgrade", "--version", "2.1.0", "--json"}} : Calls()));
-        QCOMPARE(controller->managerUpdate().has_value(), offered && !handedOver);
-        const QStringList folders = QDir(updates()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        QCOMPARE(folders.size(), handedOver ? 1 : 0);
+    }
+
+    // The manager's guards in their order, then the download, prepared by a private copy of the
+    // updater and handed over a moment before quitting; an updater that fails says why, or that it
+    // failed. The running bundle's path is handed over in standardised form.
+    void managerUpdateIsGuardedThenHandedOver_data()
+    {
+        QTest::addColumn<QString>("folder"); // of the bundle, in the home folder unless absolute
+        QTest::addColumn<Build>("build");
+        QTest::addColumn<bool>("diskImage");
+        QTest::addColumn<QString>("updater");       // "", "missing" or "not executable"
+        QTest::addColumn<QString>("ending");        // of its "prepare" run: "", "exit 1" or "kill"
+        QTest::addColumn<QByteArray>("explanation"); // on its standard error
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("error");
+        const QString home = QStringLiteral("Applications/.");
+        const QStringList steps{downloading, preparing};
+        const QString failed = QStringLiteral("更新助手执行失败");
+        const QByteArray none;
+        QTest::newRow("handed over")
+            << home << Build(30) << true << "" << "" << none << steps + QStringList{handingOver} << "";
+        QTest::newRow("no disk image for this Mac")
+            << home << Build(30) << false << "" << "" << none << QStringList{"没有适合这台 Mac 的安装包"} << "";
+        QTest::newRow("no build number")
+            << home << Build() << true << "" << "" << none << QStringList{"发布信息中缺少构建号"} << "";
+        QTest::newRow("outside Applications, updater missing too")
+            << "Downloads" << Build(30) << true << "missing" << "" << none << QStringList()
+            << "请先将 Quillo Edge 移到“应用程序”文件夹，再使用自动更新";
+        QTest::newRow("updater not executable") << home << Build(30) << true << "not executable" << "" << none
+                                                << QStringList() << "App 内缺少更新助手，请重新下载安装包";
+        QTest::newRow("not writable") << "/Applications" << Build(30) << true << "" << "" << none << QStringList()
+                                      << "没有权限更新当前 App，请确认当前用户可以写入“应用程序”文件夹";
+        QTest::newRow("updater explains") << home << Build(30) << true << "" << "exit 1"
+                                          << QByteArray("App 安全校验失败：签名无效\n")
+                                          << steps + QStringList{"App 安全校验失败：签名无效"} << "";
+        QTest::newRow("updater silent") << home << Build(30) << true << "" << "exit 1" << none
+                                        << steps + QStringList{failed} << "";
+        QTest::newRow("updater killed") // whatever exit code a crash leaves
+            << home << Build(30) << true << "" << "kill" << none << steps + QStringList{failed} << "";
+    }
+    void managerUpdateIsGuardedThenHandedOver()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, updater);
+        QFETCH(QString, ending);
+        QFETCH(QStringList, messages);
+        const bool handedOver = messages.contains(handingOver);
+        // Nothing can be written into a folder that is not there, not even by root.
+        if (folder.startsWith(u'/') && QFileInfo::exists(folder))
+            QSKIP("this machine has an /Applications folder");
+        const QString bundle = folder == u"Downloads" ? makeManagerBundle(home_.filePath(folder))
+                                                      : QDir(home_.path()).filePath(folder + "/Quillo Edge.app");
+        serve(QStringLiteral("1.5.0"), FETCHED(Build, build), QStringLiteral("2.0.1"), {}, FETCHED(bool, diskImage));
+        if (updater == u"missing")
+            QFile::remove(scripts_->updater);
+        if (updater == u"not executable")
+            QFile::setPermissions(scripts_->updater, QFile::ReadOwner | QFile::WriteOwner);
+        scripts_->set(ending == u"kill" ? QStringLiteral("prepare.kill") : QStringLiteral("prepare.exit"),
+                      ending.isEmpty() ? "" : "1");
+        scripts_->set(QStringLiteral("prepare.stderr"), FETCHED(QByteArray, explanation));
+        auto controller = checked(runningStatus(), bundle);
+        QVERIFY(controller && runUpdate(*controller, handedOver));
+        QCOMPARE(published_, messages);
+        QTEST(controller->errorMessage().value_or(QString()), "error");
         if (!handedOver)
             return;
-        const qint64 pause = quitAt_ - handedOverAt;
+        const QStringList folders = QDir(updates()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        QCOMPARE(folders.size(), 1);
+        const qint64 pause = quitAt_ - handedOverAt_;
         QVERIFY2(pause >= 240 && pause < 2000, qPrintable(QString::number(pause)));
         QVERIFY(QRegularExpression("^manager-[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$").match(folders[0]).hasMatch());
         const QString work = updates() + u'/' + folders[0];
