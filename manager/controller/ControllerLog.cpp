@@ -1,3 +1,3 @@
 #include "ControllerLog.h"
 
-Q_LOGGING_CATEGORY(controllerLog, "quillo.controller", QtWarningMsg)
+Q_LOGGING_CATEGORY(controllerLog, "quillo.controller", QtFatalMsg)

@@ -2,6 +2,6 @@
 
 #include <QLoggingCategory>
 
-// "quillo.controller": commands, refreshes and update steps. Off unless switched on, e.g.
-// QT_LOGGING_RULES="quillo.controller.info=true".
+// "quillo.controller": commands, refreshes and update steps. Off unless a logging rule turns it on,
+// e.g. QT_LOGGING_RULES="quillo.controller=true".
 Q_DECLARE_LOGGING_CATEGORY(controllerLog)

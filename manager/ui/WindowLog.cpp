@@ -1,4 +1,4 @@
 #include "WindowLog.h"
 
-Q_LOGGING_CATEGORY(pageLog, "quillo.page", QtWarningMsg)
-Q_LOGGING_CATEGORY(instanceLog, "quillo.instance", QtWarningMsg)
+Q_LOGGING_CATEGORY(pageLog, "quillo.page", QtFatalMsg)
+Q_LOGGING_CATEGORY(instanceLog, "quillo.instance", QtFatalMsg)

@@ -2,7 +2,7 @@
 
 #include <QLoggingCategory>
 
-// Off unless switched on, e.g. QT_LOGGING_RULES="quillo.page.info=true;quillo.instance.info=true".
+// Off unless a logging rule turns them on, e.g. QT_LOGGING_RULES="quillo.page=true;quillo.instance=true".
 // "quillo.page": each navigation decision of the management page view.
 Q_DECLARE_LOGGING_CATEGORY(pageLog)
 // "quillo.instance": each single-instance hand-over.
