@@ -65,7 +65,8 @@ class ServiceController : public QObject
     Q_PROPERTY(QVariant updateMessage READ updateMessageProperty NOTIFY updateMessageChanged)
 
     // Derived values.
-    Q_PROPERTY(ServicePresentationState presentationState READ presentationState NOTIFY presentationStateChanged)
+    // Spelt by its enum's scope, the name QML and its type tools know it by.
+    Q_PROPERTY(ServicePresentation::State presentationState READ presentationState NOTIFY presentationStateChanged)
     // The status URL when it parses, else empty: what the page view loads and the browser opens.
     Q_PROPERTY(QUrl dashboardUrl READ dashboardUrl NOTIFY statusChanged)
     Q_PROPERTY(QString managerVersion READ managerVersion CONSTANT)
