@@ -19,3 +19,15 @@ struct ProcessOutput
 // process has exited and its pipes are empty, so a background child that keeps a pipe open
 // cannot hold the caller. Throws SystemError with the system's text when it cannot be started.
 ProcessOutput runProcess(const QString &program, const QStringList &arguments);
+
+// The same, with both outputs as UTF-8 text decoded while they arrive; "" for an output that is
+// not valid UTF-8.
+struct ProcessTextOutput
+{
+    QString standardOutput;
+    QString standardError;
+    int exitCode = 0;
+    bool killedBySignal = false;
+};
+
+ProcessTextOutput runProcessForText(const QString &program, const QStringList &arguments);
