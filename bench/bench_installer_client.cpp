@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -65,5 +66,16 @@ wait
     const double drainReference = secondsFor(3, [&] { runShellDiscardingOutput(drain); });
     const double drainClientTime = secondsFor(3, [&] { drainClient.run({}); });
     report("drain 64 MiB + 64 MiB x3", drainClientTime, drainReference, 1.50);
+
+    // The same three drains by Python's subprocess.run(capture_output=True), decoding both outputs.
+    QProcess python;
+    python.start(QStringLiteral("python3"), {QStringLiteral("-c"), QStringLiteral(R"(import subprocess, sys, time
+t = time.perf_counter()
+for _ in range(3):
+    r = subprocess.run(['/bin/sh', sys.argv[1]], capture_output=True)
+    r.stdout.decode(); r.stderr.decode()
+print(time.perf_counter() - t))"), drain});
+    if (python.waitForFinished(120000) && python.exitCode() == 0)
+        report("drain x3 against Python", drainClientTime, python.readAllStandardOutput().trimmed().toDouble(), 0.70);
     return 0;
 }

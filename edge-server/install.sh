@@ -15,6 +15,7 @@ set -u
 umask 022
 
 PROGRAM=quillo-edge-server
+PROBE=quillo-edge-health
 HOST=127.0.0.1
 
 json=0
@@ -80,10 +81,11 @@ fail() {
 # ---------------------------------------------------------------------------------------------
 # Locations
 
+# absolute_or PATH FALLBACK: sets "absolute" without a subshell; status runs every few seconds.
 absolute_or() {
     case ${1:-} in
-        /*) printf '%s' "$1" ;;
-        *) printf '%s' "$2" ;;
+        /*) absolute=$1 ;;
+        *) absolute=$2 ;;
     esac
 }
 
@@ -102,10 +104,13 @@ resolve_locations() {
             /*) ;;
             *) fail 1 "无法确定用户主文件夹（HOME 未设置）" ;;
         esac
-        install_parent=$(absolute_or "${XDG_DATA_HOME:-}" "$HOME/.local/share")
+        absolute_or "${XDG_DATA_HOME:-}" "$HOME/.local/share"
+        install_parent=$absolute
         data_dir=$install_parent/quillo-edge-data
-        log_dir=$(absolute_or "${XDG_STATE_HOME:-}" "$HOME/.local/state")/quillo-edge/logs
-        autostart_dir=$(absolute_or "${XDG_CONFIG_HOME:-}" "$HOME/.config")/autostart
+        absolute_or "${XDG_STATE_HOME:-}" "$HOME/.local/state"
+        log_dir=$absolute/quillo-edge/logs
+        absolute_or "${XDG_CONFIG_HOME:-}" "$HOME/.config"
+        autostart_dir=$absolute/autostart
     fi
     install_root=$install_parent/quillo-edge
     case $install_root$data_dir$log_dir$autostart_dir in
@@ -113,6 +118,7 @@ resolve_locations() {
     esac
 
     binary_path=$install_root/bin/$PROGRAM
+    probe_path=$install_root/bin/$PROBE
     installed_script=$install_root/install.sh
     managed_mark=$install_root/managed
     version_file=$install_root/version
@@ -156,11 +162,15 @@ process_alive() {
     return 0
 }
 
+# The service runs as "$binary_path" --port ...; read drops the NUL bytes between arguments.
 process_is_service() {
     process_alive "$1" || return 1
     if [ -r "/proc/$1/cmdline" ]; then
-        first=$(tr '\000' '\n' <"/proc/$1/cmdline" 2>/dev/null | head -n 1)
-        [ "$first" = "$binary_path" ] || return 1
+        read_first_line "/proc/$1/cmdline"
+        case $line in
+            "$binary_path--port"*) ;;
+            *) return 1 ;;
+        esac
     fi
     return 0
 }
@@ -172,9 +182,13 @@ service_running() {
 }
 
 # service_healthy PID: the answer must come from that process, not from whatever holds the port.
+# The small probe costs a status run far less than starting the service's own program, which
+# checks the same way for an installation that came without the probe.
 service_healthy() {
-    [ -x "$binary_path" ] || return 1
-    "$binary_path" --check-health "$url/health" --expect-pid "$1" --timeout-ms 1500 >/dev/null 2>&1
+    checker=$probe_path
+    [ -x "$checker" ] || checker=$binary_path
+    [ -x "$checker" ] || return 1
+    "$checker" --check-health "$url/health" --expect-pid "$1" --timeout-ms 1500 >/dev/null 2>&1
 }
 
 bounded() {
@@ -503,6 +517,15 @@ cmd_install() {
     emit copying 15 "正在复制打印服务程序…"
     mkdir "$stage_dir/bin" && cp "$binary" "$stage_dir/bin/$PROGRAM" && chmod 755 "$stage_dir/bin/$PROGRAM" ||
         fail 1 "无法复制打印服务程序到：$install_parent"
+    # The health probe, where it ships beside the service's program.
+    case $binary in
+        */*) probe=${binary%/*}/$PROBE ;;
+        *) probe=$PROBE ;;
+    esac
+    if [ -f "$probe" ] && [ -x "$probe" ]; then
+        cp "$probe" "$stage_dir/bin/$PROBE" && chmod 755 "$stage_dir/bin/$PROBE" ||
+            fail 1 "无法复制打印服务程序到：$install_parent"
+    fi
     cp "$0" "$stage_dir/install.sh" || fail 1 "无法复制安装器脚本到：$install_parent"
     new_version=$(bounded 10 "$stage_dir/bin/$PROGRAM" --print-version 2>/dev/null | head -n 1)
     valid_version "$new_version" || fail 1 "所选文件不是 Quillo Edge 打印服务程序：$binary"

@@ -1,5 +1,6 @@
 // Stand-in print service. Serves:   quillo-edge-server --port N --data-dir DIR --service-version V
 // Checks a running one:              quillo-edge-server --check-health URL [--expect-pid P] [--timeout-ms N]
+//                                    (the same check as quillo-edge-health, for installations without it)
 // Reports the version it was built as: quillo-edge-server --print-version
 #include "EdgeServer.h"
 #include "HealthCheck.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -39,6 +41,9 @@ bool parseBounded(const QString &text, int minimum, int maximum, int *value)
 
 int main(int argc, char *argv[])
 {
+    if (argc > 1 && std::strcmp(argv[1], "--check-health") == 0)
+        return runHealthCheck(argc, argv);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quillo-edge-server"));
 
@@ -49,14 +54,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("数据文件夹"), QStringLiteral("folder"));
     const QCommandLineOption serviceVersion(QStringLiteral("service-version"), QStringLiteral("报告的版本"),
                                             QStringLiteral("version"), QStringLiteral(QUILLO_EDGE_SERVER_VERSION));
-    const QCommandLineOption checkHealthOption(QStringLiteral("check-health"), QStringLiteral("检查运行中的服务"),
-                                               QStringLiteral("url"));
-    const QCommandLineOption expectPid(QStringLiteral("expect-pid"), QStringLiteral("只接受此进程的回应"),
-                                       QStringLiteral("pid"), QStringLiteral("0"));
-    const QCommandLineOption timeout(QStringLiteral("timeout-ms"), QStringLiteral("健康检查时限（毫秒）"),
-                                     QStringLiteral("ms"), QStringLiteral("2000"));
     const QCommandLineOption printVersion(QStringLiteral("print-version"), QStringLiteral("输出程序版本"));
-    parser.addOptions({port, dataDir, serviceVersion, checkHealthOption, expectPid, timeout, printVersion});
+    parser.addOptions({port, dataDir, serviceVersion, printVersion});
     parser.addHelpOption();
     if (!parser.parse(QCoreApplication::arguments())) {
         printLine(stderr, parser.errorText());
@@ -67,25 +66,6 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(printVersion)) {
         printLine(stdout, QStringLiteral(QUILLO_EDGE_SERVER_VERSION));
-        return 0;
-    }
-
-    if (parser.isSet(checkHealthOption)) {
-        int timeoutMs = 0;
-        if (!parseBounded(parser.value(timeout), 1, 600000, &timeoutMs)) {
-            printLine(stderr, QStringLiteral("时限无效：%1").arg(parser.value(timeout)));
-            return 2;
-        }
-        int pid = 0;
-        if (!parseBounded(parser.value(expectPid), 0, 999999999, &pid)) {
-            printLine(stderr, QStringLiteral("进程号无效：%1").arg(parser.value(expectPid)));
-            return 2;
-        }
-        QString error;
-        if (!checkHealth(parser.value(checkHealthOption), pid, timeoutMs, &error)) {
-            printLine(stderr, error);
-            return 1;
-        }
         return 0;
     }
 

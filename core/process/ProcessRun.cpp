@@ -1,5 +1,6 @@
 #include "process/ProcessRun.h"
 
+#include "process/Utf8PipeSink.h"
 #include "text/UserFacingError.h"
 
 #include <QList>
@@ -125,7 +126,8 @@ int exitDescriptor(pid_t pid)
 #endif
 }
 
-void drain(pid_t pid, Pipe &out, Pipe &err, Sink &outSink, Sink &errSink)
+template<typename Collector>
+void drain(pid_t pid, Pipe &out, Pipe &err, Collector &outSink, Collector &errSink)
 {
     const int exitFd = exitDescriptor(pid);
     bool outOpen = true;
@@ -155,29 +157,46 @@ void drain(pid_t pid, Pipe &out, Pipe &err, Sink &outSink, Sink &errSink)
         ::close(exitFd);
 }
 
-} // namespace
+struct Ending
+{
+    int exitCode = 0;
+    bool killedBySignal = false;
+};
 
-ProcessOutput runProcess(const QString &program, const QStringList &arguments, const QString &name)
+// Reads both pipes into the collectors while the process runs, then reaps it.
+template<typename Collector>
+Ending run(const QString &program, const QString &name, const QStringList &arguments, Collector &outSink,
+           Collector &errSink)
 {
     Pipe out;
     Pipe err;
     const pid_t pid = spawn(program, name, arguments, out, err);
     out.closeEnd(1);
     err.closeEnd(1);
-
-    Sink outSink;
-    Sink errSink;
     drain(pid, out, err, outSink, errSink);
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    ProcessOutput output{outSink.take(), errSink.take(), 0, false};
-    if (WIFSIGNALED(status)) {
-        output.exitCode = WTERMSIG(status);
-        output.killedBySignal = true;
-    } else {
-        output.exitCode = WEXITSTATUS(status);
-    }
-    return output;
+    if (WIFSIGNALED(status))
+        return {WTERMSIG(status), true};
+    return {WEXITSTATUS(status), false};
+}
+
+} // namespace
+
+ProcessOutput runProcess(const QString &program, const QStringList &arguments, const QString &name)
+{
+    Sink outSink;
+    Sink errSink;
+    const Ending ending = run(program, name, arguments, outSink, errSink);
+    return {outSink.take(), errSink.take(), ending.exitCode, ending.killedBySignal};
+}
+
+ProcessTextOutput runProcessForText(const QString &program, const QStringList &arguments)
+{
+    Utf8PipeSink outSink;
+    Utf8PipeSink errSink;
+    const Ending ending = run(program, {}, arguments, outSink, errSink);
+    return {outSink.take(), errSink.take(), ending.exitCode, ending.killedBySignal};
 }

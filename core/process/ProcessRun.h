@@ -20,3 +20,15 @@ struct ProcessOutput
 // cannot hold the caller. Throws SystemError with the system's text when it cannot be started.
 // A name, when given, is the program's own first argument instead of its path.
 ProcessOutput runProcess(const QString &program, const QStringList &arguments, const QString &name = {});
+
+// The same, with both outputs as UTF-8 text decoded while they arrive; "" for an output that is
+// not valid UTF-8.
+struct ProcessTextOutput
+{
+    QString standardOutput;
+    QString standardError;
+    int exitCode = 0;
+    bool killedBySignal = false;
+};
+
+ProcessTextOutput runProcessForText(const QString &program, const QStringList &arguments);

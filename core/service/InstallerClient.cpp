@@ -4,7 +4,6 @@
 #include "process/ProcessRun.h"
 #include "service/InstallerClientError.h"
 #include "text/TextLines.h"
-#include "text/Utf8Text.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -42,15 +41,11 @@ InstallerCommandResult InstallerClient::run(const QStringList &arguments) const
     // working folder and standard input are the manager's own.
     QElapsedTimer clock;
     clock.start();
-    const ProcessOutput output = runProcess(shellPath, QStringList{installerPath_} + arguments);
+    const ProcessTextOutput output = runProcessForText(shellPath, QStringList{installerPath_} + arguments);
     qCInfo(installerLog).nospace().noquote() << arguments.value(0) << ": "
                                              << (output.killedBySignal ? "signal " : "exit ") << output.exitCode
                                              << ", " << clock.elapsed() << " ms";
-    const InstallerCommandResult result{
-        decodeUtf8OrEmpty(output.standardOutput),
-        decodeUtf8OrEmpty(output.standardError),
-        output.exitCode,
-    };
+    const InstallerCommandResult result{output.standardOutput, output.standardError, output.exitCode};
     // A script ended by a signal reports the signal number, never success.
     const bool succeeded = !output.killedBySignal && result.exitCode == 0;
     if (!succeeded)

@@ -92,6 +92,11 @@ private slots:
         QTest::newRow("exit code when nothing else") << "printf '  \\n' >&2\nexit 3\n"
                                                      << "服务命令执行失败（3）";
         QTest::newRow("killed by a signal") << "kill -9 $$\n" << "服务命令执行失败（9）";
+        // Output is decoded as it arrives, and must be valid UTF-8 as a whole.
+        QTest::newRow("a character split between writes")
+            << "printf '\\344' >&2\nsleep 0.2\nprintf '\\270\\255\\n' >&2\nexit 1\n" << "中";
+        QTest::newRow("ends inside a character")
+            << "printf '失败\\360\\237' >&2\nsleep 0.2\nprintf '\\230' >&2\nexit 2\n" << "服务命令执行失败（2）";
         QTest::newRow("no script") << QString() << "安装器资源不存在：" + folder_.filePath("absent.sh");
     }
 

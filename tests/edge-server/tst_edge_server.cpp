@@ -17,6 +17,7 @@
 namespace {
 
 const QString serverPath = QStringLiteral(QUILLO_TEST_SERVER);
+const QString probePath = QFileInfo(serverPath).dir().filePath(QStringLiteral("quillo-edge-health"));
 const QStringList install{"install", "--binary", serverPath, "--autostart", "--json"};
 // Looks like a part boundary but is not one: an upload must arrive byte for byte.
 const QByteArray uploaded("first\r\n--not-the-boundary\r\n\0\xff end", 33);
@@ -241,6 +242,37 @@ private slots:
         QCOMPARE(entries(path("direct/data")).size(), status == 303 ? 2 : 1);
         QCOMPARE(std::pair(mode(path("direct/data")), mode(path("direct/data/a (2).txt"))),
                  std::pair(0700, status == 303 ? 0600 : -1));
+    }
+
+    // The health check as the probe and the service make it, against answers given here.
+    void healthCheck_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("exitCode");
+        const QByteArray record = R"({"pid":4242,"status":"ok","service":"quillo-edge-server"})";
+        const auto ok = [](const QByteArray &body) {
+            return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        };
+        QTest::newRow("its own") << ok(record) << 0;
+        QTest::newRow("another process") << ok(QByteArray(record).replace("4242", "42")) << 1;
+        QTest::newRow("past the size cap") << ok(record + QByteArray(70000, ' ')) << 1;
+        QTest::newRow("silent") << QByteArray() << 1;
+    }
+
+    void healthCheck()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, exitCode);
+        QTcpServer service;
+        QVERIFY(service.listen(QHostAddress::LocalHost));
+        connect(&service, &QTcpServer::newConnection, &service, [&] { service.nextPendingConnection()->write(answer); });
+        const QString url = QStringLiteral("http://127.0.0.1:%1/health").arg(service.serverPort());
+        for (const QString &program : {probePath, serverPath}) {
+            QProcess check;
+            check.start(program, {"--check-health", url, "--expect-pid", "4242", "--timeout-ms", "500"});
+            QVERIFY(QTest::qWaitFor([&] { return check.state() == QProcess::NotRunning; }, 5000));
+            QCOMPARE(check.exitCode(), exitCode);
+        }
     }
 
     void slowClientsNeitherStallNorStay()
