@@ -9,6 +9,7 @@
 #include "LocalHttpsServer.h"
 #include "OpenedUrls.h"
 #include "Scripts.h"
+#include "Settle.h"
 #include "ServiceController.h"
 
 #include <QCryptographicHash>
@@ -63,16 +64,6 @@ QString makeManagerBundle(const QString &folder, const QVariant &build = QString
 bool waitUntilIdle(const ServiceController &controller, int milliseconds = 10000)
 {
     return QTest::qWaitFor([&] { return !controller.isBusy(); }, milliseconds);
-}
-
-// Every installer and updater run started so far has ended and what awaited it has gone on, also
-// when that started another run: after this, nothing a run could still do is left to happen.
-void settle()
-{
-    do {
-        blockingWorkPool().waitForDone();
-        QCoreApplication::processEvents();
-    } while (blockingWorkPool().activeThreadCount() > 0);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "Fetched.h"
 #include "OpenedUrls.h"
 #include "Scripts.h"
+#include "Settle.h"
 #include "ServiceController.h"
 
 #include <QAccessible>
@@ -173,7 +174,7 @@ private:
         const bool shown = QTest::qWaitFor(
             [&] { return scripts_.callCount(QStringLiteral("status")) > reads && controller_->status() == status; },
             10000);
-        QTest::qWait(100); // the read's task ends once its script has exited
+        settle();
         return shown;
     }
     bool waitUntilIdle() const
@@ -287,7 +288,7 @@ private slots:
         engine_.reset();
         QVERIFY(!controller().isPolling());
         QVERIFY(waitUntilIdle());
-        QTest::qWait(100);
+        settle();
     }
 
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
@@ -394,7 +395,9 @@ private slots:
     {
         QVERIFY(showPage(QStringLiteral("/")));
         QMetaObject::invokeMethod(pageView(), "loadPage");
-        QTest::qWait(1000); // several polls read the same address
+        const int reads = scripts_.callCount(QStringLiteral("status"));
+        QTRY_VERIFY(scripts_.callCount(QStringLiteral("status")) >= reads + 3); // polls read the same address
+        settle();
         QCOMPARE(pages_->requests.value(QStringLiteral("/")), 1);
         QVERIFY(showPage(QStringLiteral("/?port=6177")));
         QCOMPARE(pages_->requests.value(QStringLiteral("/?port=6177")), 1);
@@ -573,7 +576,7 @@ private slots:
             QVERIFY(openSettings(window_));
         }
         QTRY_VERIFY(!confirmationShows());
-        QTest::qWait(300);
+        settle(); // a removal would have run by now
         QCOMPARE(uninstalls(), before);
         QVERIFY(controller().status().installed);
         QVERIFY(read(removeButton, "enabled").toBool());
