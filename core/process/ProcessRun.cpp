@@ -1,5 +1,6 @@
 #include "process/ProcessRun.h"
 
+#include "process/PipeRead.h"
 #include "process/Utf8PipeSink.h"
 #include "text/UserFacingError.h"
 
@@ -64,20 +65,12 @@ public:
     // Reads what the pipe holds now. Returns false at end of file.
     bool readAvailable(int fd)
     {
-        for (;;) {
+        const auto space = [this] {
             if (buffer_.size() - used_ < 64 * 1024)
                 buffer_.resize(std::max<qsizetype>(buffer_.size() * 2, used_ + 256 * 1024));
-            const ssize_t count = ::read(fd, buffer_.data() + used_, buffer_.size() - used_);
-            if (count > 0) {
-                used_ += count;
-                continue;
-            }
-            if (count == 0)
-                return false;
-            if (errno == EINTR)
-                continue;
-            return errno == EAGAIN || errno == EWOULDBLOCK;
-        }
+            return std::span<char>(buffer_.data() + used_, size_t(buffer_.size() - used_));
+        };
+        return readWhatThePipeHolds(fd, space, [this](ssize_t count) { used_ += count; });
     }
 
     QByteArray take()

@@ -1,10 +1,9 @@
 #include "process/Utf8PipeSink.h"
 
+#include "process/PipeRead.h"
 #include "process/Prefault.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace {
 
@@ -25,18 +24,9 @@ bool endsInsideSequence(QByteArrayView end)
 
 bool Utf8PipeSink::readAvailable(int fd)
 {
-    for (;;) {
-        const ssize_t count = ::read(fd, chunk_.data(), chunk_.size());
-        if (count > 0) {
-            decode(QByteArrayView(chunk_.constData(), count));
-            continue;
-        }
-        if (count == 0)
-            return false;
-        if (errno == EINTR)
-            continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK;
-    }
+    const auto space = [this] { return std::span<char>(chunk_.data(), size_t(chunk_.size())); };
+    return readWhatThePipeHolds(fd, space,
+                                [this](ssize_t count) { decode(QByteArrayView(chunk_.constData(), count)); });
 }
 
 void Utf8PipeSink::decode(QByteArrayView bytes)
