@@ -30,6 +30,11 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+}
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -87,7 +92,8 @@ class TestSelfUpdate : public QObject
     QString installedVersion() const
     {
         const QString info = QString::fromUtf8(readFile(applications_ + u'/' + appName + "/Contents/Info.plist"));
-        return QRegularExpression(QStringLiteral("CFBundleShortVersionString</key>\\s*<string>([^<]*)<")).match(info).captured(1);
+        static const QRegularExpression version(QStringLiteral("CFBundleShortVersionString</key>\\s*<string>([^<]*)<"));
+        return version.match(info).captured(1);
     }
 
     // Announces the archive as release 1.1.0 (2) on the feed.
@@ -137,7 +143,7 @@ class TestSelfUpdate : public QObject
     void endPrograms()
     {
         for (int round = 0; round < 2; ++round) {
-            for (const QString &pid : QDir(QStringLiteral("/proc")).entryList({QStringLiteral("[0-9]*")}, QDir::Dirs)) {
+            for (const QString &pid : QDir(QStringLiteral("/proc")).entryList({"[0-9]*"}, QDir::Dirs)) {
                 if (QFileInfo("/proc/" + pid + "/exe").symLinkTarget().startsWith(root_.path()))
                     ::kill(pid.toInt(), SIGKILL);
             }
@@ -151,7 +157,8 @@ private slots:
         if (qEnvironmentVariableIsEmpty("DISPLAY"))
             QSKIP("needs an X display (xvfb-run)");
         QVERIFY2(certificate_.isValid() && feed_.isListening(), qPrintable(certificate_.error()));
-        QVERIFY(QDir().mkpath(feedFolder) && QDir().mkpath(applications_) && QDir().mkpath(path("run"))
+        QVERIFY(QDir(feedFolder).removeRecursively() && QDir().mkpath(feedFolder) && QDir().mkpath(applications_)
+                && QDir().mkpath(path("run"))
                 && QFile::setPermissions(path("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         QVERIFY(writeFile(feedFolder + "/base-url", feed_.url(QString()).toEncoded())
                 && QFile::copy(certificate_.certificatePath(), feedFolder + "/certificate.pem"));
@@ -160,8 +167,10 @@ private slots:
         qputenv("SIGNER", QUILLO_TEST_SIGNER);
         qputenv("XZ_OPT", "-0 -T2");
         QVERIFY(shell(makeBundle, {applications_ + u'/' + appName, "1.0.0", "1", QUILLO_TEST_KEY}));
-        QVERIFY(QDir().mkpath(path("new")) && shell(makeBundle, {path("new/") + appName, "1.1.0", "2", QUILLO_TEST_KEY}));
-        QVERIFY(shell(QStringLiteral(R"(tar -C "$1" -cJf "$2" "Quillo Edge.app")"), {path("new"), path("good.tar.xz")}));
+        QVERIFY(QDir().mkpath(path("new")));
+        QVERIFY(shell(makeBundle, {path("new/") + appName, "1.1.0", "2", QUILLO_TEST_KEY}));
+        QVERIFY(shell(QStringLiteral(R"(tar -C "$1" -cJf "$2" "Quillo Edge.app")"),
+                      {path("new"), path("good.tar.xz")}));
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"QT_QPA_PLATFORM", "XDG_CACHE_HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME"})
@@ -173,7 +182,8 @@ private slots:
         environment.insert("QUILLO_FIXTURE_STATE", path("run"));
         manager_.setProcessEnvironment(environment);
         manager_.setProcessChannelMode(QProcess::ForwardedChannels);
-        QVERIFY(writeFile(path("run/status.stdout"), QJsonDocument(ServiceStatus().toJson()).toJson(QJsonDocument::Compact)));
+        const QByteArray status = QJsonDocument(ServiceStatus().toJson()).toJson(QJsonDocument::Compact);
+        QVERIFY(writeFile(path("run/status.stdout"), status));
         feed_.route(QStringLiteral("/quillo/releases/edge-server/latest/manifest.json"), ScriptedResponse::ok(
             "{\"schemaVersion\": 1, \"component\": \"edge-server\", \"version\": \"0.0.1\", \"releasedAt\": "
             "\"2026-12-01T00:00:00Z\", \"artifacts\": [{\"name\": \"s.tar.gz\", \"size\": 1, \"sha256\": \""
@@ -200,7 +210,8 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString changed = QStringLiteral("Updater error: 执行 quillo-signature 失败：");
         QTest::newRow("one byte changed") << byteChanged << changed;
-        QTest::newRow("signed by another key") << otherKey << "Updater error: App 安全校验失败：开发者身份不匹配";
+        QTest::newRow("signed by another key") << otherKey
+                                               << "Updater error: App 安全校验失败：开发者身份不匹配";
         QTest::newRow("file added after signing") << fileAdded << changed;
         QTest::newRow("../ entry") << parentEntry << "Updater error: 执行 quillo-image 失败：";
         QTest::newRow("link out of the tree") << linkOut << "Updater error: 执行 quillo-image 失败：";
@@ -211,18 +222,20 @@ private slots:
         QFETCH(QString, spoil);
         QFETCH(QString, message);
         const QString spoiled = path(QTest::currentDataTag()) + u'/' + appName;
-        QVERIFY(QDir().mkpath(spoiled) && shell(QStringLiteral(R"(cp -a "$1/." "$2")"), {path("new/") + appName, spoiled}));
+        QVERIFY(QDir().mkpath(spoiled));
+        QVERIFY(shell(QStringLiteral(R"(cp -a "$1/." "$2")"), {path("new/") + appName, spoiled}));
         QVERIFY(shell(spoil, {spoiled, path("spoiled.tar.xz")}));
         release(path("spoiled.tar.xz"));
         pressUpdateNow();
         QVERIFY(!QTest::currentTestFailed());
 
-        QVERIFY2(QTest::qWaitFor([&] { return !logLines().filter(message).isEmpty(); }, 30000), qPrintable(logLines().join(u'\n')));
+        QVERIFY2(QTest::qWaitFor([&] { return !logLines().filter(message).isEmpty(); }, 30000),
+                 qPrintable(logLines().join(u'\n')));
         QVERIFY(logLines().filter("Waiting for manager process").isEmpty());
         QTest::qWait(500);
         QCOMPARE(manager_.state(), QProcess::Running);
         QCOMPARE(installedVersion(), u"1.0.0");
-        QCOMPARE(QDir(updates_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(entries(updates_), QStringList());
     }
 
     void updatesItselfToTheSignedRelease()
@@ -237,15 +250,16 @@ private slots:
                           "Waiting for manager process "};
         QList<qint64> seen;
         QVERIFY(QTest::qWaitFor([&] {
-            for (const QStringList lines = logLines(); seen.size() < marks.size() && !lines.filter(marks[seen.size()]).isEmpty();)
+            const QStringList lines = logLines();
+            while (seen.size() < marks.size() && !lines.filter(marks[seen.size()]).isEmpty())
                 seen.append(clock.elapsed());
             return seen.size() == marks.size() || !logLines().filter("error").isEmpty();
         }, 60000));
-        QVERIFY2(QTest::qWaitFor([&] { return manager_.state() == QProcess::NotRunning; }, 10000), "1.0.0 did not quit");
+        QVERIFY2(QTest::qWaitFor([&] { return manager_.state() == QProcess::NotRunning; }, 10000), "1.0.0 runs on");
         QVERIFY(QTest::qWaitFor([&] { return QFile::exists(feedFolder + "/started-1.1.0"); }, 30000));
         QVERIFY(!windowOf(readFile(feedFolder + "/started-1.1.0").toLongLong()).isEmpty());
-        qInfo("download and check %lld ms, prepare %lld ms, install until the new window %lld ms", seen[0],
-              seen[1] - seen[0], clock.elapsed() - seen[1]);
+        qInfo("download and check %lld ms, prepare %lld ms, install until the new window %lld ms, in all %lld ms",
+              seen[0], seen[1] - seen[0], clock.elapsed() - seen[1], clock.elapsed());
 
         QVERIFY(QTest::qWaitFor([&] { return logLines().size() == 4; }, 10000));
         const QRegularExpression line(QStringLiteral(R"(^\[\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ\] (.*)$)"));
@@ -255,8 +269,8 @@ private slots:
         QCOMPARE(messages, QStringList({marks[0], marks[1], marks[2] + QString::number(managerPid_) + " to exit",
                                         "Manager update installed successfully"}));
         QCOMPARE(installedVersion(), u"1.1.0");
-        QCOMPARE(QDir(applications_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{appName});
-        QCOMPARE(QDir(updates_).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(entries(applications_), QStringList{appName});
+        QCOMPARE(entries(updates_), QStringList());
     }
 };
 
