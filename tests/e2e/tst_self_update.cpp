@@ -7,7 +7,6 @@
 #include "service/ServiceStatus.h"
 
 #include <QCryptographicHash>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
