@@ -40,8 +40,8 @@ ServiceControllerSetup controllerSetup()
 
     QSaveFile started(QStringLiteral(QUILLO_FEED_FOLDER "/started-") + setup.bundle.infoValue(
         QStringLiteral("CFBundleShortVersionString")).toString());
-    if (started.open(QIODevice::WriteOnly))
-        started.write(QByteArray::number(QCoreApplication::applicationPid())), started.commit();
+    if (started.open(QIODevice::WriteOnly) && started.write(QByteArray::number(QCoreApplication::applicationPid())) > 0)
+        started.commit();
 #endif
     return setup;
 }
