@@ -596,6 +596,12 @@ cmd_upgrade() {
     valid_version "$requested_version" || fail 2 "版本号无效"
     require_installed
     [ -f "$managed_mark" ] || fail 1 "现有的打印服务尚未被接管，请先安装以接管后再升级"
+    # This installer carries one build of the service, the program in ../Payload; it cannot
+    # make the service any other version.
+    payload=$(dirname -- "$0")/../Payload/$PROGRAM
+    payload_version=$(bounded 10 "$payload" --print-version 2>/dev/null | head -n 1)
+    [ "$payload_version" = "$requested_version" ] ||
+        fail 1 "安装器附带的打印服务版本是 ${payload_version:-未知}，无法升级到 $requested_version"
     acquire_lock
     emit preparing 10 "正在准备升级到 $requested_version…"
     read_first_line "$version_file"

@@ -1,4 +1,5 @@
 #include "ApplicationSetup.h"
+#include "ControllerSetup.h"
 #include "ServiceController.h"
 #include "SingleInstance.h"
 
@@ -38,7 +39,7 @@ int main(int argc, char *argv[])
     configureApplication(application);
 
     // One controller for the application's lifetime, shared by every window.
-    ServiceController controller;
+    ServiceController controller(controllerSetup());
 
     QQmlApplicationEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));
