@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     ServiceControllerSetup setup;
     setup.feed = std::make_shared<const ReleaseFeedClient>(certificate.clientConfiguration());
     setup.managerLine = ReleaseLine::macOS();
-    setup.managerManifestUrl = feed.url(QStringLiteral("/macos.json"));
+    setup.managerLine.manifestURL = feed.url(QStringLiteral("/macos.json"));
     setup.serverManifestUrl = feed.url(QStringLiteral("/edge.json"));
     setup.homeDirectory = home.path();
     setup.cachesDirectory = home.filePath(QStringLiteral("caches"));

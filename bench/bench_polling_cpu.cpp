@@ -104,7 +104,7 @@ int main(int argc, char **argv)
     // The feed is unreachable on purpose (nothing listens on port 1 of this machine); the one
     // automatic check happens during the warm-up below.
     ServiceControllerSetup setup;
-    setup.managerManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:1/macos.json"));
+    setup.managerLine.manifestURL = QUrl(QStringLiteral("https://127.0.0.1:1/macos.json"));
     setup.serverManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:1/edge.json"));
     setup.homeDirectory = home.path();
     setup.cachesDirectory = home.filePath(QStringLiteral("caches"));

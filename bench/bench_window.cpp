@@ -117,7 +117,7 @@ int runManagerWindow(int argc, char **argv, const QString &bundlePath)
 
     ServiceControllerSetup setup;
     setup.bundle = AppBundle(bundlePath);
-    setup.managerManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:1/macos.json"));
+    setup.managerLine.manifestURL = QUrl(QStringLiteral("https://127.0.0.1:1/macos.json"));
     setup.serverManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:1/edge.json"));
     ServiceController controller(std::move(setup));
 

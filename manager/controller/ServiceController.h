@@ -32,8 +32,7 @@ struct ServiceControllerSetup
 {
     AppBundle bundle = AppBundle::main();
     std::shared_ptr<const ReleaseFeedClient> feed = std::make_shared<const ReleaseFeedClient>();
-    ReleaseLine managerLine = ReleaseLine::current();
-    QUrl managerManifestUrl = managerLine.manifestURL;
+    ReleaseLine managerLine = ReleaseLine::current(); // its manifest, component and artifact rule
     QUrl serverManifestUrl = ReleaseFeedClient::edgeServerManifestURL();
     std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
     // Empty: the user's own home and caches folders.

@@ -87,7 +87,7 @@ QCoro::Task<> ServiceController::checkForUpdatesTask(bool silent)
     // The frame keeps the client alive even if the controller goes away mid-transfer.
     const std::shared_ptr<const ReleaseFeedClient> feed = setup_.feed;
     std::stop_source abandonServerFetch;
-    QCoro::Task<ReleaseManifest> managerFetch = feed->fetchManifest(setup_.managerManifestUrl);
+    QCoro::Task<ReleaseManifest> managerFetch = feed->fetchManifest(setup_.managerLine.manifestURL);
     QCoro::Task<ReleaseManifest> serverFetch =
         feed->fetchManifest(setup_.serverManifestUrl, abandonServerFetch.get_token());
 

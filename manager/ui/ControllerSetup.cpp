@@ -32,8 +32,8 @@ ServiceControllerSetup controllerSetup()
     ServiceControllerSetup setup;
 #ifdef QUILLO_FEED_FOLDER
     const QUrl base = QUrl::fromEncoded(feedFile("base-url"));
-    setup.managerLine.manifestURL = setup.managerManifestURL = onFeed(setup.managerManifestURL, base);
-    setup.serverManifestURL = onFeed(setup.serverManifestURL, base);
+    setup.managerLine.manifestURL = onFeed(setup.managerLine.manifestURL, base);
+    setup.serverManifestUrl = onFeed(setup.serverManifestUrl, base);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.addCaCertificates(QSslCertificate::fromData(feedFile("certificate.pem")));
     setup.feed = std::make_shared<const ReleaseFeedClient>(tls);

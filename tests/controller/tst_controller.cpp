@@ -90,7 +90,7 @@ class ControllerTest : public QObject
         setup.bundle = AppBundle(bundle.isEmpty() ? bundle_ : bundle);
         setup.feed = std::make_shared<const ReleaseFeedClient>(certificate_.clientConfiguration());
         setup.managerLine = ReleaseLine::macOS();
-        setup.managerManifestUrl = feed_->url(managerPath);
+        setup.managerLine.manifestURL = feed_->url(managerPath);
         setup.serverManifestUrl = serverManifest.isEmpty() ? feed_->url(serverPath) : serverManifest;
         setup.now = [this] { return now_; };
         setup.homeDirectory = home_.path();

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -120,19 +121,33 @@ class TestSelfUpdate : public QObject
             done)"), {QString::number(pid)}).value_or(QByteArray()).trimmed();
     }
 
-    // Starts 1.0.0 and presses "立即更新", reached by the keyboard once the check found 1.1.0.
+    // Starts 1.0.0 and presses "立即更新", reached by the keyboard once the check found 1.1.0. On a
+    // busy machine the button may not be enabled yet when the keys arrive, so the Tab stops differ:
+    // until the archive is asked for, the manager is started again and given longer to settle.
     void pressUpdateNow()
     {
-        const qsizetype requestsBefore = feed_.requests().size();
-        manager_.start(applications_ + u'/' + appName + "/Contents/MacOS/QuilloEdge");
-        QVERIFY(manager_.waitForStarted());
-        managerPid_ = manager_.processId();
-        const QByteArray window = windowOf(managerPid_);
-        QVERIFY(!window.isEmpty());
-        QVERIFY(QTest::qWaitFor([&] { return feed_.requests().size() >= requestsBefore + 2; }, 20000));
-        QTest::qWait(1000);
-        QVERIFY(shell(QStringLiteral("xdotool windowfocus --sync $1 && sleep 0.3 && xdotool key --delay 100 $2 space"),
-                      {QString::fromLatin1(window), QStringLiteral("Tab ").repeated(tabsToUpdateNow).trimmed()}));
+        const auto archiveRequests = [this] {
+            return std::count_if(feed_.requests().cbegin(), feed_.requests().cend(),
+                                 [](const RecordedRequest &request) { return request.target.startsWith("/r/"); });
+        };
+        const auto asked = archiveRequests();
+        for (int pause : {1000, 4000, 10000}) {
+            const qsizetype requestsBefore = feed_.requests().size();
+            manager_.start(applications_ + u'/' + appName + "/Contents/MacOS/QuilloEdge");
+            QVERIFY(manager_.waitForStarted());
+            managerPid_ = manager_.processId();
+            const QByteArray window = windowOf(managerPid_);
+            QVERIFY(!window.isEmpty());
+            QVERIFY(QTest::qWaitFor([&] { return feed_.requests().size() >= requestsBefore + 2; }, 20000));
+            QTest::qWait(pause);
+            QVERIFY(shell(QStringLiteral("xdotool windowfocus --sync $1 && sleep 0.3 && xdotool key --delay 100 $2 space"),
+                          {QString::fromLatin1(window), QStringLiteral("Tab ").repeated(tabsToUpdateNow).trimmed()}));
+            if (QTest::qWaitFor([&] { return archiveRequests() > asked; }, 15000))
+                return;
+            manager_.kill();
+            manager_.waitForFinished();
+        }
+        QFAIL("the update was never started");
     }
 
     // Everything started from the temporary folder: managers and the updater's copy.

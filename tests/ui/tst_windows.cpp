@@ -253,7 +253,7 @@ private slots:
         const QString bundle = scripts_.filePath(QStringLiteral("Applications/Quillo Edge.app"));
         ServiceControllerSetup setup;
         setup.bundle = AppBundle(bundle);
-        setup.managerManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
+        setup.managerLine.manifestURL = QUrl(QStringLiteral("https://127.0.0.1:9/manager.json"));
         setup.serverManifestUrl = QUrl(QStringLiteral("https://127.0.0.1:9/server.json"));
         setup.homeDirectory = scripts_.path();
         setup.cachesDirectory = scripts_.filePath(QStringLiteral("caches"));
