@@ -15,7 +15,7 @@ packages=(
   qcoro-qt6-dev libplist-dev libssl-dev libarchive-dev nlohmann-json3-dev libcpp-httplib-dev openssl curl
   xvfb xauth fonts-noto-cjk
   adwaita-icon-theme libqt6svg6 qt6-translations-l10n
-  xdotool imagemagick desktop-file-utils
+  xdotool imagemagick desktop-file-utils iproute2
 )
 
 missing=()
