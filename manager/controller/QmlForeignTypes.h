@@ -5,7 +5,8 @@
 #include <QObject>
 #include <QtQml/qqml.h>
 
-// The presentation state's cases, by name in QML: ServicePresentation.healthy and so on.
+// Makes the presentation state a type QML knows, so the controller's property and the Presentation
+// functions that take it are typed there and the QML tools resolve them.
 namespace ServicePresentationForeign {
 Q_NAMESPACE
 QML_FOREIGN_NAMESPACE(ServicePresentation)
