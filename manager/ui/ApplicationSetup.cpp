@@ -7,7 +7,8 @@
 #include <QLocale>
 #include <QTranslator>
 #include <QQuickStyle>
-#include <QtWebEngineQuick/qtwebenginequickglobal.h>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 
 #include <clocale>
 #include <cstdio>
@@ -23,7 +24,10 @@ void prepareWebEngine()
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
         std::fputs("Quillo Edge 以 root 身份运行，网页引擎的沙箱无法启用，已关闭。\n", stderr);
     }
-    QtWebEngineQuick::initialize();
+    // What the web engine needs before the application object, without loading it: its libraries
+    // come with the page view, only once a page is wanted.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
 }
 
 void configureApplication(QGuiApplication &application)

@@ -28,6 +28,11 @@ bool DashboardCoordinator::shouldLoad(const QUrl &url)
     return true;
 }
 
+void DashboardCoordinator::loadEnded(const QUrl &url, bool succeeded) const
+{
+    qCInfo(pageLog) << (succeeded ? "loaded" : "load failed") << url;
+}
+
 void DashboardCoordinator::watchInput(QQuickItem *view)
 {
     if (view_)

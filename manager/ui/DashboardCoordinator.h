@@ -28,6 +28,8 @@ public:
     Q_INVOKABLE void watchInput(QQuickItem *view);
     // True when the view must load url, which then becomes the last address requested.
     Q_INVOKABLE bool shouldLoad(const QUrl &url);
+    // For the page log: how a load the view started ended.
+    Q_INVOKABLE void loadEnded(const QUrl &url, bool succeeded) const;
     // True when the view may show url. An address of another origin is dropped, or handed to
     // the desktop (the user's browser or mail program) when the policy lets it out.
     Q_INVOKABLE bool admitNavigation(const QUrl &url, bool linkClicked, bool mainFrame);

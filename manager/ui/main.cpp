@@ -2,6 +2,7 @@
 #include "ControllerSetup.h"
 #include "ServiceController.h"
 #include "SingleInstance.h"
+#include "StartupFrames.h"
 
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
@@ -49,5 +50,7 @@ int main(int argc, char *argv[])
         Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &engine, [&engine] { bringForward(engine); });
     engine.load(QUrl(QStringLiteral("qrc:/QuilloEdge/Main.qml")));
+    if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)))
+        logStartupFrames(window, controller);
     return application.exec();
 }

@@ -73,6 +73,8 @@ WebEngineView {
             loadTimeout.stop()
         if (info.status === WebEngineView.LoadSucceededStatus)
             settled.restart()
+        if (info.status === WebEngineView.LoadSucceededStatus || info.status === WebEngineView.LoadFailedStatus)
+            coordinator.loadEnded(info.url, info.status === WebEngineView.LoadSucceededStatus)
     }
     // A renderer that crashed gets a few reloads, each after a longer pause; one that ended
     // normally was meant to end.

@@ -11,17 +11,18 @@ Rectangle {
     readonly property bool pageFailed: page.item !== null && page.item.gaveUp
     color: Theme.windowBackground
 
-    // A new view each time the service becomes healthy, so the page loads afresh.
+    // A new view each time the service becomes healthy, so the page loads afresh. The view comes
+    // from its file only then: the web engine loads with the first page, not with the window.
     Loader {
         id: page
         objectName: "dashboardLoader"
         anchors.fill: parent
         active: area.showsPage
         visible: !area.pageFailed
-        sourceComponent: DashboardWebView {
-            objectName: "dashboardView"
-            pageUrl: area.controller.dashboardUrl
-        }
+        Component.onCompleted: setSource("DashboardWebView.qml", {
+            objectName: "dashboardView",
+            pageUrl: Qt.binding(() => area.controller.dashboardUrl)
+        })
     }
     DashboardPlaceholder {
         objectName: "placeholder"
