@@ -49,6 +49,9 @@ int main(int argc, char *argv[])
         &engine, &QQmlApplicationEngine::objectCreationFailed, &application, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
     QObject::connect(&instance, &SingleInstance::raiseRequested, &engine, [&engine] { bringForward(engine); });
+    // The window polls while it is open; its first read starts now, beside the window's making,
+    // so the first frames can show it.
+    controller.startPolling();
     engine.load(QUrl(QStringLiteral("qrc:/QuilloEdge/Main.qml")));
     if (auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().value(0)))
         logStartupFrames(window, controller);

@@ -11,13 +11,21 @@ Rectangle {
     readonly property bool pageFailed: page.item !== null && page.item.gaveUp
     color: Theme.windowBackground
 
+    // The page waits for the window's first frame, so the window and the status come first.
+    property bool windowShown: false
+    Connections {
+        target: area.Window.window
+        enabled: !area.windowShown
+        function onFrameSwapped() { area.windowShown = true }
+    }
+
     // A new view each time the service becomes healthy, so the page loads afresh. The view comes
     // from its file only then: the web engine loads with the first page, not with the window.
     Loader {
         id: page
         objectName: "dashboardLoader"
         anchors.fill: parent
-        active: area.showsPage
+        active: area.showsPage && area.windowShown
         visible: !area.pageFailed
         Component.onCompleted: setSource("DashboardWebView.qml", {
             objectName: "dashboardView",
