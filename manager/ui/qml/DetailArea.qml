@@ -4,12 +4,11 @@ import QuilloEdge.Controller
 
 // The management page while the service is healthy and its address parses, else a placeholder;
 // also the placeholder, with a way to try again, once a crashing page is no longer reloaded.
-Rectangle {
+Item {
     id: area
     required property ServiceController controller
     readonly property bool showsPage: controller.status.healthy && controller.dashboardUrl.toString() !== ""
     readonly property bool pageFailed: page.item !== null && page.item.gaveUp
-    color: Theme.windowBackground
 
     // The page waits for the window's first frame, so the window and the status come first.
     property bool windowShown: false

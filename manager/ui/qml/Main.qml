@@ -13,7 +13,9 @@ ApplicationWindow {
     minimumWidth: 920
     minimumHeight: 620
     visible: true
+    // The window's own colour is the page background: no item paints it again.
     color: Theme.windowBackground
+    background: null
 
     menuBar: AppMenuBar {
         controller: window.controller
