@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QVariantMap>
 
 namespace {
 
@@ -148,11 +149,6 @@ void ServiceController::setUpdateMessage(std::optional<QString> message)
 }
 
 // QML views read these.
-
-QVariantMap ServiceController::statusProperty() const
-{
-    return status_.toJson().toVariantMap();
-}
 
 QVariant ServiceController::activityProgressProperty() const
 {

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
-#include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
@@ -51,7 +50,7 @@ class ServiceController : public QObject
     QML_UNCREATABLE("The application creates the one controller.")
 
     // Published state. Optional values are null when absent.
-    Q_PROPERTY(QVariantMap status READ statusProperty NOTIFY statusChanged)
+    Q_PROPERTY(ServiceStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(QString activityMessage READ activityMessage NOTIFY activityMessageChanged)
     Q_PROPERTY(QVariant activityProgress READ activityProgressProperty NOTIFY activityProgressChanged)
@@ -176,7 +175,6 @@ private:
     void setIsInstallingManagerUpdate(bool installing);
     void setUpdateMessage(std::optional<QString> message);
 
-    QVariantMap statusProperty() const;
     QVariant activityProgressProperty() const;
     QVariant errorMessageProperty() const;
     void setErrorMessageProperty(const QVariant &message);
