@@ -82,6 +82,7 @@ void ServiceController::setStatus(ServiceStatus status)
 {
     status_ = std::move(status);
     emit statusChanged();
+    emit statusRead();
 }
 
 void ServiceController::setIsBusy(bool busy)

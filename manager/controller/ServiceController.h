@@ -144,6 +144,8 @@ public:
 
 signals:
     void statusChanged();
+    // Every successful status read, also one that changed nothing.
+    void statusRead();
     void isBusyChanged();
     void activityMessageChanged();
     void activityProgressChanged();
