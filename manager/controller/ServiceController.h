@@ -49,7 +49,7 @@ class ServiceController : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("The application creates the one controller.")
 
-    // Published state. Optional values are null when absent.
+    // Published state; each notifies when its value changes. Optional values are null when absent.
     Q_PROPERTY(ServiceStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(QString activityMessage READ activityMessage NOTIFY activityMessageChanged)
@@ -165,7 +165,6 @@ signals:
     void softwareUpdateSummaryChanged();
 
 private:
-    // Every assignment notifies, also when the value is unchanged.
     void setStatus(ServiceStatus status);
     void setIsBusy(bool busy);
     void setActivityMessage(QString message);
