@@ -101,7 +101,7 @@ int main(int argc, char **argv)
     const int rounds = 3;
     for (int round = 0; round < rounds; ++round) {
         bool refreshed = false;
-        auto connection = QObject::connect(&controller, &ServiceController::statusChanged, [&] { refreshed = true; });
+        auto connection = QObject::connect(&controller, &ServiceController::statusRead, [&] { refreshed = true; });
         controller.refresh();
         controller.start();
         controller.checkForUpdates();

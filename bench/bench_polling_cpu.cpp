@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     ServiceController controller(std::move(setup));
 
     int refreshes = 0;
-    QObject::connect(&controller, &ServiceController::statusChanged, [&] { ++refreshes; });
+    QObject::connect(&controller, &ServiceController::statusRead, [&] { ++refreshes; });
     controller.startPolling();
     QElapsedTimer warmUp;
     warmUp.start();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/ServicePresentationState.h"
+#include "service/ServiceStatus.h"
 
 #include <QObject>
 #include <QtQml/qqml.h>
@@ -12,3 +13,12 @@ Q_NAMESPACE
 QML_FOREIGN_NAMESPACE(ServicePresentation)
 QML_NAMED_ELEMENT(ServicePresentation)
 } // namespace ServicePresentationForeign
+
+// The status as a typed value in QML, so bindings read its fields directly and the QML tools
+// know them.
+struct ServiceStatusForeign
+{
+    Q_GADGET
+    QML_FOREIGN(ServiceStatus)
+    QML_VALUE_TYPE(serviceStatus)
+};

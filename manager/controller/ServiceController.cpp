@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QVariantMap>
 
 namespace {
 
@@ -19,6 +20,15 @@ QVariant none()
 QVariant optionalText(const std::optional<QString> &text)
 {
     return text ? QVariant(*text) : none();
+}
+
+// Assigns value and tells whether that changed the field.
+template<typename T>
+bool assign(T &field, T value)
+{
+    const bool changed = !(field == value);
+    field = std::move(value);
+    return changed;
 }
 
 QVariant releaseProperty(const std::optional<AvailableRelease> &release)
@@ -75,84 +85,80 @@ void ServiceController::connectDerivedSignals()
     relay(&C::isInstallingManagerUpdateChanged, {&C::canUpdateSoftwareChanged});
 }
 
-// Setters: the views redraw on every assignment, so each one notifies unconditionally.
+// Setters notify only on a change: every notification re-runs the bindings that read the value.
 
 void ServiceController::setStatus(ServiceStatus status)
 {
-    status_ = std::move(status);
-    emit statusChanged();
+    if (assign(status_, std::move(status)))
+        emit statusChanged();
+    emit statusRead();
 }
 
 void ServiceController::setIsBusy(bool busy)
 {
-    isBusy_ = busy;
-    emit isBusyChanged();
+    if (assign(isBusy_, busy))
+        emit isBusyChanged();
 }
 
 void ServiceController::setActivityMessage(QString message)
 {
-    activityMessage_ = std::move(message);
-    emit activityMessageChanged();
+    if (assign(activityMessage_, std::move(message)))
+        emit activityMessageChanged();
 }
 
 void ServiceController::setActivityProgress(std::optional<double> progress)
 {
-    activityProgress_ = progress;
-    emit activityProgressChanged();
+    if (assign(activityProgress_, progress))
+        emit activityProgressChanged();
 }
 
 void ServiceController::setErrorMessage(std::optional<QString> message)
 {
     if (message)
         qCInfo(controllerLog) << "error:" << *message;
-    errorMessage_ = std::move(message);
-    emit errorMessageChanged();
+    if (assign(errorMessage_, std::move(message)))
+        emit errorMessageChanged();
 }
 
 void ServiceController::setManagerUpdate(std::optional<AvailableRelease> release)
 {
-    managerUpdate_ = std::move(release);
-    emit managerUpdateChanged();
+    if (assign(managerUpdate_, std::move(release)))
+        emit managerUpdateChanged();
 }
 
 void ServiceController::setServerUpdate(std::optional<AvailableRelease> release)
 {
-    serverUpdate_ = std::move(release);
-    emit serverUpdateChanged();
+    if (assign(serverUpdate_, std::move(release)))
+        emit serverUpdateChanged();
 }
 
 void ServiceController::setIsCheckingUpdates(bool checking)
 {
-    isCheckingUpdates_ = checking;
-    emit isCheckingUpdatesChanged();
+    if (assign(isCheckingUpdates_, checking))
+        emit isCheckingUpdatesChanged();
 }
 
 void ServiceController::setIsInstallingServerUpdate(bool installing)
 {
-    isInstallingServerUpdate_ = installing;
-    emit isInstallingServerUpdateChanged();
+    if (assign(isInstallingServerUpdate_, installing))
+        emit isInstallingServerUpdateChanged();
 }
 
 void ServiceController::setIsInstallingManagerUpdate(bool installing)
 {
-    isInstallingManagerUpdate_ = installing;
-    emit isInstallingManagerUpdateChanged();
+    if (assign(isInstallingManagerUpdate_, installing))
+        emit isInstallingManagerUpdateChanged();
 }
 
 void ServiceController::setUpdateMessage(std::optional<QString> message)
 {
     if (message)
         qCInfo(controllerLog) << "update:" << *message;
-    updateMessage_ = std::move(message);
-    emit updateMessageChanged();
+    if (assign(updateMessage_, std::move(message)))
+        emit updateMessageChanged();
 }
 
 // QML views read these.
-
-QVariantMap ServiceController::statusProperty() const
-{
-    return status_.toJson().toVariantMap();
-}
 
 QVariant ServiceController::activityProgressProperty() const
 {

@@ -14,7 +14,6 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVariant>
-#include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
 
 #include <QCoroTask>
@@ -50,8 +49,8 @@ class ServiceController : public QObject
     QML_ELEMENT
     QML_UNCREATABLE("The application creates the one controller.")
 
-    // Published state. Optional values are null when absent.
-    Q_PROPERTY(QVariantMap status READ statusProperty NOTIFY statusChanged)
+    // Published state; each notifies when its value changes. Optional values are null when absent.
+    Q_PROPERTY(ServiceStatus status READ status NOTIFY statusChanged)
     Q_PROPERTY(bool isBusy READ isBusy NOTIFY isBusyChanged)
     Q_PROPERTY(QString activityMessage READ activityMessage NOTIFY activityMessageChanged)
     Q_PROPERTY(QVariant activityProgress READ activityProgressProperty NOTIFY activityProgressChanged)
@@ -145,6 +144,8 @@ public:
 
 signals:
     void statusChanged();
+    // Every successful status read, also one that changed nothing.
+    void statusRead();
     void isBusyChanged();
     void activityMessageChanged();
     void activityProgressChanged();
@@ -164,7 +165,6 @@ signals:
     void softwareUpdateSummaryChanged();
 
 private:
-    // Every assignment notifies, also when the value is unchanged.
     void setStatus(ServiceStatus status);
     void setIsBusy(bool busy);
     void setActivityMessage(QString message);
@@ -176,7 +176,6 @@ private:
     void setIsInstallingManagerUpdate(bool installing);
     void setUpdateMessage(std::optional<QString> message);
 
-    QVariantMap statusProperty() const;
     QVariant activityProgressProperty() const;
     QVariant errorMessageProperty() const;
     void setErrorMessageProperty(const QVariant &message);

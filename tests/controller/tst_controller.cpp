@@ -282,6 +282,42 @@ private slots:
         QCOMPARE(controller->status(), readable || loadedBefore ? runningStatus() : ServiceStatus::unavailable());
     }
 
+    // Once each has run, three polls, commands or silent checks notify nobody, but for the one
+    // status read that found another version. Every read is announced all the same.
+    void notifiesOnlyChanges_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<int>("reads");
+        QTest::newRow("polls") << "poll" << 3;
+        QTest::newRow("commands") << "stop" << 3;
+        QTest::newRow("silent checks") << "check" << 0;
+    }
+    void notifiesOnlyChanges()
+    {
+        QFETCH(QString, operation);
+        int notified = 0, reads = 0, others = 0;
+        auto controller = checked(runningStatus());
+        QVERIFY(controller);
+        const auto run = [&] {
+            operation == u"poll" ? controller->refresh(true)
+                                 : operation == u"stop" ? controller->stop() : controller->checkForUpdates(true);
+            settle();
+            return waitUntilIdle(*controller) && QTest::qWaitFor([&] { return !controller->isCheckingUpdates(); });
+        };
+        QVERIFY(run());
+        using C = ServiceController;
+        connect(controller.get(), &C::statusChanged, this, [&] { ++notified; });
+        connect(controller.get(), &C::statusRead, this, [&] { ++reads; });
+        for (auto quiet : {&C::activityMessageChanged, &C::activityProgressChanged, &C::errorMessageChanged,
+                           &C::managerUpdateChanged, &C::serverUpdateChanged, &C::updateMessageChanged})
+            connect(controller.get(), quiet, this, [&] { ++others; });
+        QVERIFY(run());
+        scripts_->setStatus(runningStatus(QStringLiteral("2.0.2")));
+        QVERIFY(run() && run());
+        const int expected = FETCHED(int, reads);
+        QCOMPARE(std::tuple(notified, reads, others), std::tuple(int(expected > 0), expected, 0));
+    }
+
     // While a command runs, refreshes, commands and updates are refused without a word; a bundle
     // without its print service is reported all the same.
     void busyControllerRefusesRefreshesAndCommands()
@@ -480,8 +516,8 @@ private slots:
                                               << QStringList{updated, downloading, preparing, handingOver} << "";
         QTest::newRow("service only") << "1.3.0" << "2.1.0" << true << QByteArray() << "2.1.0"
                                       << QStringList{updated, "Quillo Edge 已更新到最新版本"} << "";
-        QTest::newRow("nothing to update") << "1.3.0" << "2.0.1" << true << QByteArray() << "2.0.1"
-                                           << QStringList{latest} << "";
+        QTest::newRow("nothing to update, check failed") << "x" << "2.0.1" << true << QByteArray() << "2.0.1"
+                                                         << QStringList{latest} << "";
         QTest::newRow("service fails") << "1.5.0" << "2.1.0" << true << QByteArray("1") << "2.1.0" << none
                                        << "服务命令执行失败（1）";
         QTest::newRow("service needs adoption") << "1.5.0" << "2.1.0" << false << QByteArray() << "2.1.0" << none
