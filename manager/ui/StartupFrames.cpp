@@ -29,7 +29,7 @@ void logStartupFrames(QQuickWindow *window, const ServiceController &controller)
                 qCInfo(startupLog) << "first status shown";
         },
         Qt::DirectConnection);
-    QObject::connect(&controller, &ServiceController::statusChanged, window, [pending] {
+    QObject::connect(&controller, &ServiceController::statusRead, window, [pending] {
         if (!std::exchange(pending->statusSeen, true))
             pending->statusFrame = true;
     });
