@@ -10,12 +10,13 @@ Item {
     readonly property bool showsPage: controller.status.healthy && controller.dashboardUrl.toString() !== ""
     readonly property bool pageFailed: page.item !== null && page.item.gaveUp
 
-    // The page waits for the window's first frame, so the window and the status come first.
+    // The page waits until the window's first frame has gone to be drawn, so the window and the
+    // status come first; the web engine then starts while that frame is drawn.
     property bool windowShown: false
     Connections {
         target: area.Window.window
         enabled: !area.windowShown
-        function onFrameSwapped() { area.windowShown = true }
+        function onAfterSynchronizing() { area.windowShown = true }
     }
 
     // A new view each time the service becomes healthy, so the page loads afresh. The view comes
