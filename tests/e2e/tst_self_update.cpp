@@ -139,6 +139,9 @@ class TestSelfUpdate : public QObject
             const QByteArray window = windowOf(managerPid_);
             QVERIFY(!window.isEmpty());
             QVERIFY(QTest::qWaitFor([&] { return feed_.requests().size() >= requestsBefore + 2; }, 20000));
+            // Nothing is installed, so no page is wanted and nothing of the web engine is loaded.
+            QFile maps(QStringLiteral("/proc/%1/maps").arg(managerPid_));
+            QVERIFY(maps.open(QIODevice::ReadOnly) && !maps.readAll().contains("WebEngine"));
             QTest::qWait(pause);
             QVERIFY(shell(QStringLiteral("xdotool windowfocus --sync $1 && sleep 0.3 && xdotool key --delay 100 $2 space"),
                           {QString::fromLatin1(window), QStringLiteral("Tab ").repeated(tabsToUpdateNow).trimmed()}));
