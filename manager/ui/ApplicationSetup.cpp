@@ -41,8 +41,8 @@ void configureApplication(QGuiApplication &application)
     QGuiApplication::setDesktopFileName(QStringLiteral("dev.quillo.edge"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/QuilloEdge/icons/dev.quillo.edge.svg")));
     QQuickStyle::setStyle(QStringLiteral("Fusion"));
-    // Glyphs drawn as the desktop draws them: crisp at the small sizes used here, and many times
-    // cheaper to prepare than distance fields for the thousands of Chinese characters.
+    // Glyphs drawn as the desktop draws them: crisp at the small sizes used here, and cheaper to
+    // prepare than distance fields, which Chinese text needs one of for nearly every character.
     QQuickWindow::setTextRenderType(QQuickWindow::NativeTextRendering);
     // Symbols come from the freedesktop theme, falling back to the one the setup installs, so no
     // button is blank on a bare desktop.
