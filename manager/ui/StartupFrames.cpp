@@ -17,7 +17,6 @@ void logStartupFrames(QQuickWindow *window, const ServiceController &controller)
     {
         std::atomic<bool> firstFrame{true};
         std::atomic<bool> statusFrame{false};
-        bool statusSeen = false;
     };
     auto pending = std::make_shared<Pending>();
     QObject::connect(
@@ -29,8 +28,7 @@ void logStartupFrames(QQuickWindow *window, const ServiceController &controller)
                 qCInfo(startupLog) << "first status shown";
         },
         Qt::DirectConnection);
-    QObject::connect(&controller, &ServiceController::statusRead, window, [pending] {
-        if (!std::exchange(pending->statusSeen, true))
-            pending->statusFrame = true;
-    });
+    QObject::connect(
+        &controller, &ServiceController::statusRead, window, [pending] { pending->statusFrame = true; },
+        Qt::SingleShotConnection);
 }
