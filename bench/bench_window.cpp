@@ -25,7 +25,6 @@
 #include <QHostAddress>
 #include <QProcess>
 #include <QQmlApplicationEngine>
-#include <QQuickItem>
 #include <QQuickStyle>
 #include <QSet>
 #include <QTcpServer>
@@ -36,8 +35,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
